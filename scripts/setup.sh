@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs everything the build, the tests and the demo need, from Debian's
+# packages and the npm registry. Safe to run again: it installs only what is
+# missing.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+
+packages=(
+  build-essential cmake ninja-build pkg-config git
+  qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-multimedia-dev
+  libgl-dev zlib1g-dev liblzma-dev
+  xvfb xauth imagemagick x11-utils
+  fonts-wqy-zenhei
+  nginx-light
+  nodejs
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+# Debian's own npm only when the machine has no npm at all (some images
+# ship Node.js with npm bundled, which clashes with the Debian package).
+command -v npm >/dev/null 2>&1 || missing+=(npm)
+
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo=sudo
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The pinned Flash engine (package.json + package-lock.json).
+cd "$here"
+want=$(node -p 'require("./package.json").dependencies["@ruffle-rs/ruffle"]')
+have=$(node -p 'try { require("./node_modules/@ruffle-rs/ruffle/package.json").version } catch (e) { "" }')
+if [ "$want" != "$have" ] || [ ! -f node_modules/@ruffle-rs/ruffle/ruffle.js ]; then
+  npm ci --no-audit --no-fund --loglevel=error
+fi

@@ -1,0 +1,80 @@
+#include "AppOptions.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QUrl>
+
+namespace AppOptions {
+
+bool isValidBaseUrl(const QString& url) {
+    const QUrl parsed(url, QUrl::StrictMode);
+    return parsed.isValid() && (parsed.scheme() == u"http" || parsed.scheme() == u"https") &&
+           !parsed.host().isEmpty() && url.endsWith(u'/') && !parsed.hasQuery() &&
+           !parsed.hasFragment();
+}
+
+Parsed parse(const QStringList& arguments, const Defaults& defaults) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Kibu播放器: 儿童动画节目播放器"));
+    const QCommandLineOption appDir(QStringLiteral("app-dir"),
+                                    QStringLiteral("Application folder (default: the executable's folder)."),
+                                    QStringLiteral("DIR"));
+    const QCommandLineOption downloadBase(
+        QStringLiteral("download-base"),
+        QStringLiteral("Download server base URL, ending with \"/\" (default: %1).")
+            .arg(defaults.downloadBase),
+        QStringLiteral("URL"));
+    const QCommandLineOption webBase(
+        QStringLiteral("web-base"),
+        QStringLiteral("Web site base URL, ending with \"/\" (default: %1).").arg(defaults.webBase),
+        QStringLiteral("URL"));
+    parser.addOptions({appDir, downloadBase, webBase});
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+
+    Parsed result;
+    if (!parser.parse(arguments)) {
+        result.text = parser.errorText();
+        return result;
+    }
+    if (parser.isSet(help)) {
+        result.action = Parsed::Action::ShowText;
+        result.text = parser.helpText();
+        return result;
+    }
+    if (parser.isSet(version)) {
+        result.action = Parsed::Action::ShowText;
+        result.text = QStringLiteral("%1 %2\n").arg(QCoreApplication::applicationName(),
+                                                    QCoreApplication::applicationVersion());
+        return result;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        result.text = QStringLiteral("Unexpected argument: %1").arg(parser.positionalArguments().first());
+        return result;
+    }
+
+    QString folder = parser.isSet(appDir) ? parser.value(appDir) : defaults.appDir;
+    if (!QDir(folder).exists()) {
+        result.text = QStringLiteral("Application folder not found: %1").arg(folder);
+        return result;
+    }
+    const QString download = parser.isSet(downloadBase) ? parser.value(downloadBase) : defaults.downloadBase;
+    const QString web = parser.isSet(webBase) ? parser.value(webBase) : defaults.webBase;
+    for (const auto& [name, value] : {std::pair{QStringLiteral("--download-base"), download},
+                                      std::pair{QStringLiteral("--web-base"), web}}) {
+        if (!isValidBaseUrl(value)) {
+            result.text =
+                QStringLiteral("%1: \"%2\" is not an http or https address ending with \"/\"")
+                    .arg(name, value);
+            return result;
+        }
+    }
+    result.action = Parsed::Action::Run;
+    result.settings.app = AppFolder(QDir(folder).absolutePath());
+    result.settings.downloadBase = download;
+    result.settings.webBase = web;
+    return result;
+}
+
+} // namespace AppOptions

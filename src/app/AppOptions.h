@@ -1,0 +1,30 @@
+#pragma once
+
+#include "shell/Form1.h"
+
+#include <QStringList>
+
+// The command line: where the application folder is and which servers to
+// use, over the built-in ones.
+namespace AppOptions {
+
+struct Defaults {
+    QString appDir; // the executable's folder
+    QString downloadBase;
+    QString webBase;
+};
+
+struct Parsed {
+    enum class Action { Run, ShowText, Fail };
+    Action action = Action::Fail;
+    AppSettings settings;
+    QString text; // --help / --version output, or the reason for refusing
+};
+
+Parsed parse(const QStringList& arguments, const Defaults& defaults);
+
+// A base address must be an absolute http or https URL ending with "/",
+// since every page and file is named relative to it.
+bool isValidBaseUrl(const QString& url);
+
+} // namespace AppOptions

@@ -1,0 +1,72 @@
+#include "app/AppOptions.h"
+#include "shell/DesktopServices.h"
+#include "shell/Form1.h"
+#include "shell/MessageBoxNotifier.h"
+#include "shell/PlaceholderFlashPlayer.h"
+#include "shell/SoundEffectVoicePlayer.h"
+#include "shell/StartupChecks.h"
+#include "shell/WebEngineInfoBrowser.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <cstdio>
+
+int main(int argc, char* argv[]) {
+    QCoreApplication::setApplicationName(QStringLiteral("kibu-player"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KIBU_VERSION));
+
+    // The options are read before any window system is touched, so that
+    // --help, --version and a refused option work without a display.
+    AppOptions::Parsed options;
+    {
+        QCoreApplication probe(argc, argv);
+        options = AppOptions::parse(QCoreApplication::arguments(),
+                                    {QCoreApplication::applicationDirPath(),
+                                     QStringLiteral(KIBU_DOWNLOAD_BASE_URL),
+                                     QStringLiteral(KIBU_WEB_BASE_URL)});
+    }
+    if (options.action == AppOptions::Parsed::Action::ShowText) {
+        std::fputs(qPrintable(options.text), stdout);
+        return 0;
+    }
+    if (options.action == AppOptions::Parsed::Action::Fail) {
+        std::fprintf(stderr, "kibu-player: %s\n", qPrintable(options.text));
+        return 2;
+    }
+
+    // Qt WebEngine shares its GL context with the widgets.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    QApplication::setApplicationDisplayName(MessageBoxNotifier::kAppTitle);
+
+    // Without its server-address file or its first list the program cannot
+    // show anything sensible; say which file is missing before any window.
+    if (const auto missing = StartupChecks::missingRequiredFile(options.settings.app)) {
+        const QString text = QStringLiteral("缺少必需的文件：%1\n请重新安装Kibu播放器。")
+                                 .arg(options.settings.app.path(*missing));
+        std::fprintf(stderr, "kibu-player: %s\n", qPrintable(text));
+        QMessageBox box(QMessageBox::Critical, MessageBoxNotifier::kAppTitle, text);
+        box.exec();
+        return 1;
+    }
+
+    PlaceholderFlashPlayer player;
+    WebEngineInfoBrowser browser;
+    SoundEffectVoicePlayer voice;
+    MessageBoxNotifier notifier;
+    DesktopUrlOpener urlOpener;
+    Form1Services services;
+    services.player = &player;
+    services.browser = &browser;
+    services.voice = &voice;
+    services.notifier = &notifier;
+    services.urlOpener = &urlOpener;
+    services.today = [] { return QDate::currentDate(); };
+    services.endProcess = [] { QCoreApplication::quit(); };
+
+    Form1 form(options.settings, services);
+    notifier.setParent(&form);
+    form.Form_Load();
+    form.show();
+    return app.exec();
+}

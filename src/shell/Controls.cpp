@@ -1,0 +1,51 @@
+#include "Controls.h"
+
+#include <QMouseEvent>
+
+QString bitmapResource(const QString& id) {
+    return QStringLiteral(":/bitmaps/%1.png").arg(id);
+}
+
+PictureBox::PictureBox(QWidget* parent) : QLabel(parent) {
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+}
+
+void PictureBox::setPicture(const QString& id) {
+    m_picture = id;
+    setPixmap(QPixmap(bitmapResource(id)));
+}
+
+void PictureBox::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton)
+        emit pressed();
+    event->accept();
+}
+
+void PictureBox::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton)
+        return;
+    emit released();
+    // A click is a press and a release over the picture.
+    if (rect().contains(event->position().toPoint()))
+        emit clicked();
+}
+
+LinkLabel::LinkLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
+    setMouseTracking(true);
+    setCursor(Qt::PointingHandCursor);
+}
+
+void LinkLabel::mousePressEvent(QMouseEvent* event) {
+    // Taking the press is what brings the release here.
+    event->accept();
+}
+
+void LinkLabel::mouseMoveEvent(QMouseEvent* event) {
+    emit mouseMoved();
+    event->accept();
+}
+
+void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        emit clicked();
+}

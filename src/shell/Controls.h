@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QLabel>
+
+// A picture control: shows one named bitmap resource and reports clicks and
+// presses.
+class PictureBox : public QLabel {
+    Q_OBJECT
+public:
+    explicit PictureBox(QWidget* parent = nullptr);
+
+    // Shows the bitmap resource of this id ("101", "jingyin1", ...).
+    void setPicture(const QString& id);
+    QString picture() const { return m_picture; }
+
+signals:
+    void clicked();
+    void pressed();
+    void released();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    QString m_picture;
+};
+
+// A text link at the bottom of the window: reports clicks and the mouse
+// passing over it.
+class LinkLabel : public QLabel {
+    Q_OBJECT
+public:
+    explicit LinkLabel(const QString& text, QWidget* parent = nullptr);
+
+signals:
+    void clicked();
+    void mouseMoved();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+// The path of a bitmap resource by its id.
+QString bitmapResource(const QString& id);

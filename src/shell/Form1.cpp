@@ -1,0 +1,370 @@
+#include "Form1.h"
+
+#include "catalogue/CategoryTable.h"
+#include "catalogue/ListLoader.h"
+#include "net/ServerAddress.h"
+#include "shell/Controls.h"
+#include "shell/DesktopServices.h"
+#include "shell/FlashPlayer.h"
+#include "shell/InfoBrowser.h"
+#include "shell/Notifier.h"
+#include "shell/StartupChecks.h"
+#include "shell/VoicePlayer.h"
+#include "shell/WidgetLayout.h"
+#include "catalogue/TextFile.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTimer>
+
+namespace {
+
+// Colours of the window, given as red, green, blue.
+const QColor kPink(255, 192, 255);
+const QColor kRed(255, 0, 0);
+
+const QString kDownloading = QStringLiteral("正在下载，请稍候！");
+const QString kTempWarning = QStringLiteral("请先解压缩再使用，不要直接运行压缩包！否则每次都要下载");
+
+// Places a control at its design geometry, given in twips.
+void place(QWidget* w, int left, int top, int width, int height) {
+    w->setGeometry(pixelsFromTwips(left), pixelsFromTwips(top), pixelsFromTwips(width),
+                   pixelsFromTwips(height));
+}
+
+void setBackground(QWidget* w, const QColor& colour) {
+    QPalette p = w->palette();
+    p.setColor(QPalette::Window, colour);
+    p.setColor(QPalette::Base, colour);
+    p.setColor(QPalette::Button, colour);
+    w->setPalette(p);
+    w->setAutoFillBackground(true);
+}
+
+} // namespace
+
+Form1::Form1(AppSettings settings, Form1Services services, QWidget* parent)
+    : QWidget(parent), m_settings(std::move(settings)), m_services(std::move(services)) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(kCaption);
+    resize(pixelsFromTwips(kDesignInnerWidth), pixelsFromTwips(kDesignInnerHeight));
+    setMouseTracking(true);
+    createControls();
+    applyAppearance();
+    buildLayoutWindow();
+}
+
+Form1::~Form1() = default;
+
+PictureBox* Form1::Image(int n) const {
+    return categoryImages.at(static_cast<size_t>(n - 1));
+}
+
+void Form1::createControls() {
+    for (const Category& c : CategoryTable::all()) {
+        auto* image = new PictureBox(this);
+        image->setObjectName(QStringLiteral("Image%1").arg(c.number));
+        image->setToolTip(QString::fromUtf16(c.tooltip));
+        image->setCursor(Qt::PointingHandCursor);
+        place(image, 30 + 1080 * (c.number - 1), 0, c.number == 14 ? 1095 : 1065, 1065);
+        const int n = c.number;
+        connect(image, &PictureBox::clicked, this, [this, n] { Image_Click(n); });
+        categoryImages[static_cast<size_t>(n - 1)] = image;
+    }
+
+    ShockwaveFlash1 = m_services.player->widget();
+    ShockwaveFlash1->setParent(this);
+    ShockwaveFlash1->setObjectName(QStringLiteral("ShockwaveFlash1"));
+    place(ShockwaveFlash1, 15, 1080, 12630, 8565);
+
+    List1 = new QListWidget(this);
+    List1->setObjectName(QStringLiteral("List1"));
+    place(List1, 12675, 1080, 2505, 8670);
+
+    auto picture = [this](const char* name, const QString& id, int left) {
+        auto* box = new PictureBox(this);
+        box->setObjectName(QString::fromLatin1(name));
+        box->setPicture(id);
+        place(box, left, 9810, 405, 405);
+        return box;
+    };
+    Image17 = picture("Image17", QStringLiteral("fullscreen"), 540);
+    Image20 = picture("Image20", QStringLiteral("jingyin1"), 1020);
+    Image15 = picture("Image15", QStringLiteral("play"), 1500);
+    Image16 = picture("Image16", QStringLiteral("pause"), 1980);
+
+    HScroll1 = new QScrollBar(Qt::Horizontal, this);
+    HScroll1->setObjectName(QStringLiteral("HScroll1"));
+    place(HScroll1, 2610, 9960, 5200, 75);
+
+    Option1 = new QRadioButton(QStringLiteral("播放全部"), this);
+    Option1->setObjectName(QStringLiteral("Option1"));
+    place(Option1, 8100, 9780, 1035, 375);
+    Option2 = new QRadioButton(QStringLiteral("单曲循环"), this);
+    Option2->setObjectName(QStringLiteral("Option2"));
+    place(Option2, 9270, 9780, 1035, 375);
+    // The two modes exclude each other, yet code must be able to clear both,
+    // which Qt's automatic exclusivity does not allow.
+    for (QRadioButton* option : {Option1, Option2})
+        option->setAutoExclusive(false);
+    connect(Option1, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            Option2->setChecked(false);
+    });
+    connect(Option2, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            Option1->setChecked(false);
+    });
+
+    Combo1 = new QComboBox(this);
+    Combo1->setObjectName(QStringLiteral("Combo1"));
+    Combo1->setEditable(true);
+    Combo1->setEditText(QStringLiteral("自定义节目"));
+    place(Combo1, 10680, 9840, 1695, 300);
+
+    Label2 = new LinkLabel(QStringLiteral("收藏"), this);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    place(Label2, 12720, 9840, 495, 255);
+    Label3 = new LinkLabel(QStringLiteral("历史"), this);
+    Label3->setObjectName(QStringLiteral("Label3"));
+    place(Label3, 13320, 9840, 495, 255);
+    Label4 = new LinkLabel(QStringLiteral("设置"), this);
+    Label4->setObjectName(QStringLiteral("Label4"));
+    place(Label4, 13920, 9840, 495, 255);
+    Label1 = new LinkLabel(QStringLiteral("桌面"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    place(Label1, 14520, 9840, 840, 240);
+    connect(Label1, &LinkLabel::mouseMoved, this, &Form1::Label1_MouseMove);
+    connect(Label2, &LinkLabel::mouseMoved, this, &Form1::Label2_MouseMove);
+    connect(Label3, &LinkLabel::mouseMoved, this, &Form1::Label3_MouseMove);
+    connect(Label4, &LinkLabel::mouseMoved, this, &Form1::Label4_MouseMove);
+
+    Command6 = new QPushButton(this);
+    Command6->setObjectName(QStringLiteral("Command6"));
+    Command6->setIcon(QIcon(bitmapResource(QStringLiteral("back"))));
+    Command6->setIconSize(QSize(47, 27));
+    place(Command6, 14400, 9960, 705, 405);
+    Command6->hide();
+
+    WebBrowser1 = m_services.browser->widget();
+    WebBrowser1->setParent(this);
+    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+    place(WebBrowser1, 90, 10350, 15000, 285);
+
+    List2 = new QListWidget(this);
+    List2->setObjectName(QStringLiteral("List2"));
+    place(List2, 0, 9720, 150, 240);
+    List2->hide();
+    List3 = new QListWidget(this);
+    List3->setObjectName(QStringLiteral("List3"));
+    place(List3, 240, 9720, 150, 240);
+    List3->hide();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(500);
+}
+
+void Form1::applyAppearance() {
+    setBackground(this, kPink);
+    for (QWidget* w : {static_cast<QWidget*>(Option1), static_cast<QWidget*>(Option2),
+                       static_cast<QWidget*>(Combo1)})
+        setBackground(w, kPink);
+
+    QPalette listPalette = List1->palette();
+    listPalette.setColor(QPalette::Base, kPink);
+    listPalette.setColor(QPalette::Text, kRed);
+    List1->setPalette(listPalette);
+    QFont listFont;
+    listFont.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"),
+                          QStringLiteral("NSimSun"), QStringLiteral("WenQuanYi Zen Hei")});
+    listFont.setPointSizeF(10.5);
+    listFont.setWeight(QFont::Normal);
+    List1->setFont(listFont);
+
+    for (LinkLabel* label : {Label1, Label2, Label3, Label4})
+        setLabelHighlight(label, false);
+}
+
+void Form1::buildLayoutWindow() {
+    m_layoutWindow = std::make_unique<WidgetLayoutWindow>(this, objectName());
+    auto add = [this](QWidget* w) {
+        m_layoutWindow->add(std::make_unique<WidgetLayoutControl>(w, w->objectName()));
+    };
+    for (PictureBox* image : categoryImages)
+        add(image);
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             ShockwaveFlash1, List1, Image17, Image20, Image15, Image16, HScroll1, Option1,
+             Option2, Combo1, Label2, Label3, Label4, Label1, Command6, WebBrowser1, List2, List3})
+        add(w);
+    m_layoutWindow->add(std::make_unique<PlacelessLayoutControl>(Timer1->objectName()));
+}
+
+void Form1::setLabelHighlight(LinkLabel* label, bool highlighted) {
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText,
+               highlighted ? kRed : QApplication::palette().color(QPalette::ButtonText));
+    label->setPalette(p);
+}
+
+// ---- start-up and shutdown ----
+
+void Form1::Form_Load() {
+    m_cacheFolder = m_settings.app.cacheFolder();
+    m_loaded = true;
+    Form_Resize();
+    ReadServerFolder();
+    m_services.player->setMovie(FlashPlayer::kNoProgram);
+    Image20->setPicture(QStringLiteral("jingyin1"));
+    m_services.browser->setSilent(true);
+    SelectFirstCategory();
+    CheckTempFolder();
+}
+
+void Form1::ReadServerFolder() {
+    if (const auto folder = ServerAddress::readServerFolder(m_settings.app))
+        m_serverFolder = *folder;
+}
+
+void Form1::CheckTempFolder() {
+    if (StartupChecks::runsFromTemp(m_settings.app.root()))
+        m_services.notifier->message(kTempWarning);
+}
+
+void Form1::Form_Unload() {
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    const QString datePath = m_settings.app.path(StartupChecks::kDateFile);
+    const QDate today = m_services.today ? m_services.today() : QDate::currentDate();
+    if (StartupChecks::dailyPageDue(TextFile::readFirstField(datePath), today))
+        m_services.urlOpener->open(m_settings.webBase + QStringLiteral("a.htm"));
+    // The program ends whether or not the date could be written.
+    TextFile::rewrite(datePath, {StartupChecks::dateText(today)});
+    if (m_services.endProcess)
+        m_services.endProcess();
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    Form_Unload();
+    event->accept();
+}
+
+// ---- layout ----
+
+void Form1::Form_Resize() {
+    m_module1.proportionalPass(*m_layoutWindow);
+    // The player buttons keep 27 x 27 pixels, the strip and the bar their
+    // height, at any window size; their places still scale.
+    for (PictureBox* button : {Image15, Image16, Image17, Image20})
+        setSizeTwips(button, 405, 405);
+    setHeightTwips(WebBrowser1, 285);
+    setHeightTwips(HScroll1, 75);
+    setSizeTwips(Command6, 704, 405);
+}
+
+void Form1::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // Loading runs the first pass itself, so that the design geometry is
+    // what gets recorded.
+    if (m_loaded)
+        Form_Resize();
+}
+
+// ---- link labels ----
+
+void Form1::mouseMoveEvent(QMouseEvent* event) {
+    // Moves over child controls that do not track the mouse reach the window
+    // too; only the window's own surface resets the links.
+    if (!childAt(event->position().toPoint()))
+        Form_MouseMove();
+    QWidget::mouseMoveEvent(event);
+}
+
+void Form1::Form_MouseMove() {
+    for (LinkLabel* label : {Label1, Label2, Label3, Label4})
+        setLabelHighlight(label, false);
+}
+
+void Form1::Label1_MouseMove() {
+    setLabelHighlight(Label1, true);
+}
+
+void Form1::Label2_MouseMove() {
+    setLabelHighlight(Label2, true);
+}
+
+void Form1::Label3_MouseMove() {
+    setLabelHighlight(Label3, true);
+}
+
+void Form1::Label4_MouseMove() {
+    setLabelHighlight(Label4, true);
+}
+
+// ---- categories ----
+
+void Form1::Image_Click(int n) {
+    const Category& category = CategoryTable::byNumber(n);
+    const QString key = QString::fromUtf16(category.listKey);
+    if (m_currentListKey == key)
+        return;
+    if (List2->count() > 0) {
+        m_services.notifier->notice(kDownloading);
+        return;
+    }
+    m_currentListKey = key;
+    LoadList(category.listFile());
+    m_services.browser->navigate(m_settings.webBase + category.infoPage());
+    ResetCategoryPictures();
+    Image(n)->setPicture(QString::number(category.selectedBitmap()));
+    PlayCategoryVoice(category.voiceClip());
+    setPlayModeButtons(category.playModes);
+    Combo1->setEditText(QStringLiteral("自定义节目"));
+}
+
+void Form1::setPlayModeButtons(bool enabled) {
+    for (QRadioButton* option : {Option1, Option2}) {
+        option->setChecked(false);
+        option->setEnabled(enabled);
+    }
+}
+
+void Form1::SelectFirstCategory() {
+    const Category& first = CategoryTable::byNumber(1);
+    m_currentListKey = QString::fromUtf16(first.listKey);
+    LoadList(first.listFile());
+    m_services.browser->navigate(m_settings.webBase + first.infoPage());
+    ResetCategoryPictures();
+    Image(1)->setPicture(QString::number(first.selectedBitmap()));
+}
+
+void Form1::ResetCategoryPictures() {
+    for (const Category& c : CategoryTable::all())
+        Image(c.number)->setPicture(QString::number(c.normalBitmap()));
+}
+
+void Form1::PlayCategoryVoice(const QString& clip) {
+    m_services.voice->play(clip);
+}
+
+// ---- lists ----
+
+void Form1::LoadList(const QString& relativePath) {
+    const ListLoader::Result result =
+        ListLoader::load(m_settings.app.path(relativePath), m_cacheFolder);
+    List1->clear();
+    if (!result.ok) {
+        m_services.notifier->message(
+            QStringLiteral("无法读取节目列表文件 %1：%2").arg(relativePath, result.error));
+        return;
+    }
+    List1->addItems(result.rows);
+    List1->setCurrentRow(-1);
+}

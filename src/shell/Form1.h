@@ -1,0 +1,129 @@
+#pragma once
+
+#include "catalogue/AppFolder.h"
+#include "shell/Layout.h"
+
+#include <QDate>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
+
+class FlashPlayer;
+class InfoBrowser;
+class LinkLabel;
+class Notifier;
+class PictureBox;
+class QComboBox;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
+class QScrollBar;
+class QTimer;
+class UrlOpener;
+class VoicePlayer;
+class WidgetLayoutWindow;
+
+// Where the program lives and which servers it talks to.
+struct AppSettings {
+    AppFolder app;
+    QString downloadBase; // ends with "/"
+    QString webBase;      // ends with "/"
+};
+
+// The parts of the outside world the window talks to, so that every handler
+// runs with stand-ins in tests.
+struct Form1Services {
+    FlashPlayer* player = nullptr;
+    InfoBrowser* browser = nullptr;
+    VoicePlayer* voice = nullptr;
+    Notifier* notifier = nullptr;
+    UrlOpener* urlOpener = nullptr;
+    std::function<QDate()> today;
+    // Ends the program once the window has closed.
+    std::function<void()> endProcess;
+};
+
+// The main window. Controls and handlers keep the names the stored data and
+// the rest of the program know them by.
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    static inline const QString kCaption = QStringLiteral("Kibu播放器1.3");
+    // Inner size the window is designed for: 15240 x 10665 twips.
+    static constexpr int kDesignInnerWidth = 15240;
+    static constexpr int kDesignInnerHeight = 10665;
+
+    Form1(AppSettings settings, Form1Services services, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // Controls.
+    std::array<PictureBox*, 14> categoryImages{}; // Image1 .. Image14
+    PictureBox* Image15 = nullptr;                // play
+    PictureBox* Image16 = nullptr;                // pause
+    PictureBox* Image17 = nullptr;                // full screen
+    PictureBox* Image20 = nullptr;                // mute
+    QListWidget* List1 = nullptr;                 // the main list
+    QListWidget* List2 = nullptr;                 // download-busy queue (hidden)
+    QListWidget* List3 = nullptr;                 // scratch list (hidden)
+    LinkLabel* Label1 = nullptr;                  // 桌面
+    LinkLabel* Label2 = nullptr;                  // 收藏
+    LinkLabel* Label3 = nullptr;                  // 历史
+    LinkLabel* Label4 = nullptr;                  // 设置
+    QRadioButton* Option1 = nullptr;              // 播放全部
+    QRadioButton* Option2 = nullptr;              // 单曲循环
+    QComboBox* Combo1 = nullptr;
+    QScrollBar* HScroll1 = nullptr;
+    QPushButton* Command6 = nullptr;
+    QTimer* Timer1 = nullptr;
+    QWidget* ShockwaveFlash1 = nullptr;
+    QWidget* WebBrowser1 = nullptr;
+
+    PictureBox* Image(int n) const;
+
+    // Form-level state.
+    const QString& currentListKey() const { return m_currentListKey; }
+    const QString& cacheFolder() const { return m_cacheFolder; }
+    const QString& serverFolder() const { return m_serverFolder; }
+    const Module1& layoutModule() const { return m_module1; }
+
+    // Events and routines.
+    void Form_Load();
+    void Form_Resize();
+    void Form_Unload();
+    void Form_MouseMove();
+    void Label1_MouseMove();
+    void Label2_MouseMove();
+    void Label3_MouseMove();
+    void Label4_MouseMove();
+    void Image_Click(int n); // Image1_Click .. Image14_Click
+    void SelectFirstCategory();
+    void ResetCategoryPictures();
+    void PlayCategoryVoice(const QString& clip);
+    void LoadList(const QString& relativePath);
+    void ReadServerFolder();
+    void CheckTempFolder();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createControls();
+    void applyAppearance();
+    void buildLayoutWindow();
+    void setPlayModeButtons(bool enabled);
+    void setLabelHighlight(LinkLabel* label, bool highlighted);
+
+    AppSettings m_settings;
+    Form1Services m_services;
+    Module1 m_module1;
+    std::unique_ptr<WidgetLayoutWindow> m_layoutWindow;
+
+    QString m_currentListKey;
+    QString m_cacheFolder;
+    QString m_serverFolder;
+    bool m_loaded = false;
+    bool m_unloaded = false;
+};

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QWidget;
+
+// The information strip along the bottom of the window.
+class InfoBrowser : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~InfoBrowser() override = default;
+
+    // Starts loading a web address or a local file path; returns at once.
+    virtual void navigate(const QString& url) = 0;
+    // When silent, pages cannot open dialogs (script errors, alerts).
+    virtual void setSilent(bool silent) = 0;
+    virtual QWidget* widget() = 0;
+
+signals:
+    void navigateError();
+};

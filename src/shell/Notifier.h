@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+// The window's message boxes.
+class Notifier {
+public:
+    virtual ~Notifier() = default;
+    // A notice during downloads and list switching: title "提示", the
+    // information icon, OK.
+    virtual void notice(const QString& text) = 0;
+    // Any other message: the application title, no icon, OK.
+    virtual void message(const QString& text) = 0;
+};
