@@ -1,0 +1,35 @@
+#include "Fakes.h"
+
+FakeFlashPlayer::FakeFlashPlayer() : m_widget(new QWidget) {}
+
+FakeFlashPlayer::~FakeFlashPlayer() {
+    if (m_widget && !m_widget->parent())
+        delete m_widget;
+}
+
+void FakeFlashPlayer::setMovie(const QString& movie) {
+    m_movie = movie;
+    movies.append(movie);
+}
+
+void FakeFlashPlayer::play() {
+    calls.append(QStringLiteral("play"));
+    isPlaying = true;
+}
+
+void FakeFlashPlayer::stopPlay() {
+    calls.append(QStringLiteral("stop"));
+    isPlaying = false;
+}
+
+void FakeFlashPlayer::gotoFrame(int frame) {
+    calls.append(QStringLiteral("goto %1").arg(frame));
+    this->frame = frame;
+}
+
+FakeInfoBrowser::FakeInfoBrowser() : m_widget(new QWidget) {}
+
+FakeInfoBrowser::~FakeInfoBrowser() {
+    if (m_widget && !m_widget->parent())
+        delete m_widget;
+}

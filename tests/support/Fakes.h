@@ -1,0 +1,78 @@
+#pragma once
+
+#include "shell/DesktopServices.h"
+#include "shell/FlashPlayer.h"
+#include "shell/InfoBrowser.h"
+#include "shell/Notifier.h"
+#include "shell/VoicePlayer.h"
+
+#include <QStringList>
+#include <QWidget>
+#include <QPointer>
+
+// Stand-ins for the window's outside world; each records what was asked of it.
+
+class FakeFlashPlayer : public FlashPlayer {
+public:
+    FakeFlashPlayer();
+    ~FakeFlashPlayer() override;
+
+    QString movie() const override { return m_movie; }
+    void setMovie(const QString& movie) override;
+    void play() override;
+    void stopPlay() override;
+    void gotoFrame(int frame) override;
+    int frameNum() const override { return frame; }
+    int totalFrames() const override { return total; }
+    bool playing() const override { return isPlaying; }
+    void setMuted(bool muted) override { this->muted = muted; }
+    QWidget* widget() override { return m_widget; }
+
+    QStringList movies; // every Movie written, in order
+    QStringList calls;  // "play", "stop", "goto N"
+    int frame = 0;
+    int total = 0;
+    bool isPlaying = false;
+    bool muted = false;
+
+private:
+    QString m_movie;
+    QPointer<QWidget> m_widget;
+};
+
+class FakeInfoBrowser : public InfoBrowser {
+    Q_OBJECT
+public:
+    FakeInfoBrowser();
+    ~FakeInfoBrowser() override;
+
+    void navigate(const QString& url) override { urls.append(url); }
+    void setSilent(bool silent) override { this->silent = silent; }
+    QWidget* widget() override { return m_widget; }
+
+    QStringList urls;
+    bool silent = false;
+
+private:
+    QPointer<QWidget> m_widget;
+};
+
+class FakeVoicePlayer : public VoicePlayer {
+public:
+    void play(const QString& clip) override { clips.append(clip); }
+    QStringList clips;
+};
+
+class FakeNotifier : public Notifier {
+public:
+    void notice(const QString& text) override { notices.append(text); }
+    void message(const QString& text) override { messages.append(text); }
+    QStringList notices;
+    QStringList messages;
+};
+
+class FakeUrlOpener : public UrlOpener {
+public:
+    void open(const QString& url) override { urls.append(url); }
+    QStringList urls;
+};
