@@ -7,9 +7,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QListWidget>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
-#include <QPushButton>
 #include <QtTest>
 #include <memory>
 
@@ -75,7 +75,8 @@ private slots:
         QCOMPARE(h.browser.urls, QStringList{kWeb + QStringLiteral("show1.htm")});
         QVERIFY(h.voice.clips.isEmpty());
         QCOMPARE(f->currentListKey(), QStringLiteral("/xiaogushi/"));
-        QCOMPARE(rows(f->List1), (QStringList{QStringLiteral("* 小星星"), QStringLiteral("  两只老虎")}));
+        QCOMPARE(rows(f->List1),
+                 (QStringList{QStringLiteral("* 小星星"), QStringLiteral("  两只老虎")}));
         QCOMPARE(f->List1->currentRow(), -1);
         QCOMPARE(f->Image(1)->picture(), QStringLiteral("201"));
         for (int n = 2; n <= 14; ++n)

@@ -17,9 +17,10 @@ bool isValidBaseUrl(const QString& url) {
 Parsed parse(const QStringList& arguments, const Defaults& defaults) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Kibu播放器: 儿童动画节目播放器"));
-    const QCommandLineOption appDir(QStringLiteral("app-dir"),
-                                    QStringLiteral("Application folder (default: the executable's folder)."),
-                                    QStringLiteral("DIR"));
+    const QCommandLineOption appDir(
+        QStringLiteral("app-dir"),
+        QStringLiteral("Application folder (default: the executable's folder)."),
+        QStringLiteral("DIR"));
     const QCommandLineOption downloadBase(
         QStringLiteral("download-base"),
         QStringLiteral("Download server base URL, ending with \"/\" (default: %1).")
@@ -50,7 +51,8 @@ Parsed parse(const QStringList& arguments, const Defaults& defaults) {
         return result;
     }
     if (!parser.positionalArguments().isEmpty()) {
-        result.text = QStringLiteral("Unexpected argument: %1").arg(parser.positionalArguments().first());
+        result.text =
+            QStringLiteral("Unexpected argument: %1").arg(parser.positionalArguments().first());
         return result;
     }
 
@@ -59,7 +61,8 @@ Parsed parse(const QStringList& arguments, const Defaults& defaults) {
         result.text = QStringLiteral("Application folder not found: %1").arg(folder);
         return result;
     }
-    const QString download = parser.isSet(downloadBase) ? parser.value(downloadBase) : defaults.downloadBase;
+    const QString download =
+        parser.isSet(downloadBase) ? parser.value(downloadBase) : defaults.downloadBase;
     const QString web = parser.isSet(webBase) ? parser.value(webBase) : defaults.webBase;
     for (const auto& [name, value] : {std::pair{QStringLiteral("--download-base"), download},
                                       std::pair{QStringLiteral("--web-base"), web}}) {

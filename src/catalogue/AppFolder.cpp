@@ -2,7 +2,8 @@
 
 #include <QDir>
 
-AppFolder::AppFolder(const QString& root) : m_root(QDir::cleanPath(QDir::fromNativeSeparators(root))) {}
+AppFolder::AppFolder(const QString& root)
+    : m_root(QDir::cleanPath(QDir::fromNativeSeparators(root))) {}
 
 QString AppFolder::path(const QString& relative) const {
     return m_root + u'/' + relative;

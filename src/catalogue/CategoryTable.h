@@ -5,15 +5,15 @@
 
 // The fourteen fixed categories, one per picture along the top of the window.
 struct Category {
-    int number;           // 1..14, also the picture control Image<number>
+    int number; // 1..14, also the picture control Image<number>
     const char16_t* listKey;
     const char16_t* tooltip;
     const char16_t* label; // the text drawn on the picture
     bool playModes;        // whether play all / repeat one stay usable
 
-    QString listFile() const;    // "cons/bNN.inb"
-    QString infoPage() const;    // "showN.htm", below the web site base URL
-    QString voiceClip() const;   // "SOUNDNN"
+    QString listFile() const;  // "cons/bNN.inb"
+    QString infoPage() const;  // "showN.htm", below the web site base URL
+    QString voiceClip() const; // "SOUNDNN"
     int normalBitmap() const { return 100 + number; }
     int selectedBitmap() const { return 200 + number; }
 };

@@ -2,6 +2,7 @@
 
 #include "catalogue/CategoryTable.h"
 #include "catalogue/ListLoader.h"
+#include "catalogue/TextFile.h"
 #include "net/ServerAddress.h"
 #include "shell/Controls.h"
 #include "shell/DesktopServices.h"
@@ -11,7 +12,6 @@
 #include "shell/StartupChecks.h"
 #include "shell/VoicePlayer.h"
 #include "shell/WidgetLayout.h"
-#include "catalogue/TextFile.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -30,7 +30,8 @@ const QColor kPink(255, 192, 255);
 const QColor kRed(255, 0, 0);
 
 const QString kDownloading = QStringLiteral("正在下载，请稍候！");
-const QString kTempWarning = QStringLiteral("请先解压缩再使用，不要直接运行压缩包！否则每次都要下载");
+const QString kTempWarning =
+    QStringLiteral("请先解压缩再使用，不要直接运行压缩包！否则每次都要下载");
 
 // Places a control at its design geometry, given in twips.
 void place(QWidget* w, int left, int top, int width, int height) {
@@ -200,8 +201,8 @@ void Form1::buildLayoutWindow() {
     for (PictureBox* image : categoryImages)
         add(image);
     for (QWidget* w : std::initializer_list<QWidget*>{
-             ShockwaveFlash1, List1, Image17, Image20, Image15, Image16, HScroll1, Option1,
-             Option2, Combo1, Label2, Label3, Label4, Label1, Command6, WebBrowser1, List2, List3})
+             ShockwaveFlash1, List1, Image17, Image20, Image15, Image16, HScroll1, Option1, Option2,
+             Combo1, Label2, Label3, Label4, Label1, Command6, WebBrowser1, List2, List3})
         add(w);
     m_layoutWindow->add(std::make_unique<PlacelessLayoutControl>(Timer1->objectName()));
 }

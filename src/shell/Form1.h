@@ -83,6 +83,8 @@ public:
 
     // Form-level state.
     const QString& currentListKey() const { return m_currentListKey; }
+    // The favourites, history and custom views set their own keys.
+    void setCurrentListKey(const QString& key) { m_currentListKey = key; }
     const QString& cacheFolder() const { return m_cacheFolder; }
     const QString& serverFolder() const { return m_serverFolder; }
     const Module1& layoutModule() const { return m_module1; }

@@ -40,6 +40,7 @@ int factor(const std::optional<double>& current, int recorded) {
 } // namespace
 
 void Module1::proportionalPass(LayoutWindow& window) {
+    windowRecordFor(window);
     for (LayoutControl* control : window.controls())
         placeControl(*control, window);
 }
@@ -89,11 +90,14 @@ void Module1::recordControl(LayoutControl& control, const QString& owner) {
     if (control.isLine()) {
         r.top = stored(control.y1());
         r.left = normalised(control.x1());
+        r.leftParked = isNegative(control.x1());
         r.height = stored(control.y2());
         r.width = normalised(control.x2());
+        r.widthParked = isNegative(control.x2());
     } else {
         r.top = stored(control.top());
         r.left = normalised(control.left());
+        r.leftParked = isNegative(control.left());
         r.height = stored(control.height());
         r.width = stored(control.width());
     }
@@ -127,10 +131,10 @@ void Module1::placeControl(LayoutControl& control, const LayoutWindow& window) {
 
     if (control.isLine()) {
         int x1 = r.left * fx / 100;
-        if (isNegative(control.x1()))
+        if (r.leftParked || isNegative(control.x1()))
             x1 -= kParkingOffset;
         int x2 = r.width * fx / 100;
-        if (isNegative(control.x2()))
+        if (r.widthParked || isNegative(control.x2()))
             x2 -= kParkingOffset;
         control.setX1(x1);
         control.setY1(r.top * fy / 100);
@@ -140,7 +144,7 @@ void Module1::placeControl(LayoutControl& control, const LayoutWindow& window) {
     }
 
     int left = r.left * fx / 100;
-    if (isNegative(control.left()))
+    if (r.leftParked || isNegative(control.left()))
         left -= kParkingOffset;
     const int top = r.top * fy / 100;
     const int width = r.width * fx / 100;

@@ -68,6 +68,11 @@ struct LayoutRecord {
     int width = 0;
     int innerHeight = 0; // window records only
     int innerWidth = 0;  // window records only
+    // Whether left (for a line: x1) and width (x2) were parked when recorded.
+    // A scaled parked place can turn positive at a large factor; the record,
+    // not the current place, must then keep it parked on the next pass.
+    bool leftParked = false;
+    bool widthParked = false;
 };
 
 class Module1 {

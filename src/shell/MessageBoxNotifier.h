@@ -17,4 +17,3 @@ public:
 private:
     QWidget* m_parent;
 };
-

@@ -6,9 +6,9 @@
 #include "shell/Notifier.h"
 #include "shell/VoicePlayer.h"
 
+#include <QPointer>
 #include <QStringList>
 #include <QWidget>
-#include <QPointer>
 
 // Stand-ins for the window's outside world; each records what was asked of it.
 

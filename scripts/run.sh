@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs everything, builds, and starts the player on the demo application
+# folder (build/app) with the demo web site. Without a display the player
+# runs under Xvfb and a screenshot of it is saved instead:
+#   scripts/run.sh [SCREENSHOT.png]
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+build="$here/build"
+port=8780
+shot=${1:-$here/kibu-screenshot.png}
+
+"$here/scripts/setup.sh"
+"$here/scripts/build.sh" "$build"
+"$here/scripts/demo-server.sh" start "$build" "$port"
+trap '"$here/scripts/demo-server.sh" stop "$build"' EXIT
+
+args=(--app-dir "$build/app" --web-base "http://127.0.0.1:$port/")
+# Qt WebEngine refuses to start as root unless its sandbox is off.
+[ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
+
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  "$build/app/kibu-player" "${args[@]}"
+else
+  echo "No display: running under Xvfb and saving a screenshot to $shot"
+  xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
+    "$0" "${@:2}" &
+    pid=$!
+    sleep 8
+    import -window root "$1"
+    kill $pid; wait $pid 2>/dev/null || true
+  ' "$build/app/kibu-player" "$shot" "${args[@]}"
+  echo "Screenshot: $shot"
+fi

@@ -1,0 +1,106 @@
+#include "app/AppOptions.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using Action = AppOptions::Parsed::Action;
+
+class TestAppOptions : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        QCoreApplication::setApplicationVersion(QStringLiteral("9.8.7"));
+        QVERIFY(m_dir.isValid());
+        QVERIFY(QDir(m_dir.path()).mkpath("other"));
+        QFile file(m_dir.filePath("plain-file"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+
+    void runs_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("appDir"); // relative to the temporary folder
+        QTest::addColumn<QString>("download");
+        QTest::addColumn<QString>("web");
+        const QString dl = kDownload, web = kWeb;
+        QTest::newRow("defaults") << QStringList{} << "" << dl << web;
+        QTest::newRow("app dir") << QStringList{"--app-dir", m_dir.filePath("other")} << "other"
+                                 << dl << web;
+        QTest::newRow("download base")
+            << QStringList{"--download-base", "http://mirror.example.org/fla/"} << ""
+            << "http://mirror.example.org/fla/" << web;
+        QTest::newRow("web base with port")
+            << QStringList{"--web-base", "https://h.example:8443/kibu/"} << "" << dl
+            << "https://h.example:8443/kibu/";
+    }
+    void runs() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, appDir);
+        QFETCH(QString, download);
+        QFETCH(QString, web);
+        const AppOptions::Parsed parsed =
+            AppOptions::parse(QStringList{"kibu-player"} + args, defaults());
+        QCOMPARE(parsed.action, Action::Run);
+        const QString root = appDir.isEmpty() ? m_dir.path() : m_dir.filePath(appDir);
+        QCOMPARE(parsed.settings.app.root(), QDir::cleanPath(QDir(root).absolutePath()));
+        QCOMPARE(parsed.settings.downloadBase, download);
+        QCOMPARE(parsed.settings.webBase, web);
+    }
+
+    void refuses_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("mentions");
+        QTest::newRow("app dir missing") << QStringList{"--app-dir", m_dir.filePath("gone")} << "";
+        QTest::newRow("app dir is a file")
+            << QStringList{"--app-dir", m_dir.filePath("plain-file")} << "";
+        QTest::newRow("app dir without value") << QStringList{"--app-dir"} << "";
+        QTest::newRow("no trailing slash")
+            << QStringList{"--download-base", "http://x"} << "--download-base";
+        QTest::newRow("ftp") << QStringList{"--download-base", "ftp://h/"} << "--download-base";
+        QTest::newRow("not a url") << QStringList{"--web-base", "not a url"} << "--web-base";
+        QTest::newRow("no host") << QStringList{"--web-base", "https:///"} << "--web-base";
+        QTest::newRow("relative") << QStringList{"--web-base", "/kibu/"} << "--web-base";
+        QTest::newRow("unknown option") << QStringList{"--frobnicate"} << "";
+        QTest::newRow("stray argument") << QStringList{"extra"} << "";
+    }
+    void refuses() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, mentions);
+        const AppOptions::Parsed parsed =
+            AppOptions::parse(QStringList{"kibu-player"} + args, defaults());
+        QCOMPARE(parsed.action, Action::Fail);
+        QVERIFY(!parsed.text.isEmpty());
+        if (!mentions.isEmpty())
+            QVERIFY2(parsed.text.contains(mentions), qPrintable(parsed.text));
+    }
+
+    void showsText_data() {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QStringList>("mentions");
+        QTest::newRow("--help") << "--help"
+                                << QStringList{"--app-dir", "--download-base", "--web-base"};
+        QTest::newRow("--version") << "--version" << QStringList{"9.8.7"};
+    }
+    void showsText() {
+        QFETCH(QString, option);
+        QFETCH(QStringList, mentions);
+        const AppOptions::Parsed parsed = AppOptions::parse({"kibu-player", option}, defaults());
+        QCOMPARE(parsed.action, Action::ShowText);
+        for (const QString& word : mentions)
+            QVERIFY2(parsed.text.contains(word), qPrintable(parsed.text));
+    }
+
+private:
+    static constexpr const char* kDownload = "https://dl.example.com/kibu/";
+    static constexpr const char* kWeb = "https://www.example.com/";
+
+    AppOptions::Defaults defaults() const { return {m_dir.path(), kDownload, kWeb}; }
+
+    QTemporaryDir m_dir;
+};
+
+QTEST_GUILESS_MAIN(TestAppOptions)
+#include "tst_options.moc"
