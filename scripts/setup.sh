@@ -15,21 +15,10 @@ packages=(
   nodejs
 )
 
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
 # Debian's own npm only when the machine has no npm at all (some images
 # ship Node.js with npm bundled, which clashes with the Debian package).
-command -v npm >/dev/null 2>&1 || missing+=(npm)
-
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo=sudo
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update -qq
-  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+command -v npm >/dev/null 2>&1 || packages+=(npm)
+"$here/scripts/ensure-packages.sh" "${packages[@]}"
 
 # The pinned Flash engine (package.json + package-lock.json).
 cd "$here"

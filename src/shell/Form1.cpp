@@ -39,6 +39,17 @@ void place(QWidget* w, int left, int top, int width, int height) {
                    pixelsFromTwips(height));
 }
 
+struct Design {
+    int left, top, width, height;
+};
+
+// Names a widget after its control and puts it at its design geometry.
+template <typename W> W* placed(W* widget, const char* name, Design d) {
+    widget->setObjectName(QString::fromLatin1(name));
+    place(widget, d.left, d.top, d.width, d.height);
+    return widget;
+}
+
 void setBackground(QWidget* w, const QColor& colour) {
     QPalette p = w->palette();
     p.setColor(QPalette::Window, colour);
@@ -81,90 +92,64 @@ void Form1::createControls() {
 
     ShockwaveFlash1 = m_services.player->widget();
     ShockwaveFlash1->setParent(this);
-    ShockwaveFlash1->setObjectName(QStringLiteral("ShockwaveFlash1"));
-    place(ShockwaveFlash1, 15, 1080, 12630, 8565);
+    placed(ShockwaveFlash1, "ShockwaveFlash1", {15, 1080, 12630, 8565});
+    List1 = placed(new QListWidget(this), "List1", {12675, 1080, 2505, 8670});
 
-    List1 = new QListWidget(this);
-    List1->setObjectName(QStringLiteral("List1"));
-    place(List1, 12675, 1080, 2505, 8670);
-
-    auto picture = [this](const char* name, const QString& id, int left) {
-        auto* box = new PictureBox(this);
-        box->setObjectName(QString::fromLatin1(name));
-        box->setPicture(id);
-        place(box, left, 9810, 405, 405);
+    auto button = [this](const char* name, const QString& picture, int left) {
+        auto* box = placed(new PictureBox(this), name, {left, 9810, 405, 405});
+        box->setPicture(picture);
         return box;
     };
-    Image17 = picture("Image17", QStringLiteral("fullscreen"), 540);
-    Image20 = picture("Image20", QStringLiteral("jingyin1"), 1020);
-    Image15 = picture("Image15", QStringLiteral("play"), 1500);
-    Image16 = picture("Image16", QStringLiteral("pause"), 1980);
+    Image17 = button("Image17", QStringLiteral("fullscreen"), 540);
+    Image20 = button("Image20", QStringLiteral("jingyin1"), 1020);
+    Image15 = button("Image15", QStringLiteral("play"), 1500);
+    Image16 = button("Image16", QStringLiteral("pause"), 1980);
 
-    HScroll1 = new QScrollBar(Qt::Horizontal, this);
-    HScroll1->setObjectName(QStringLiteral("HScroll1"));
-    place(HScroll1, 2610, 9960, 5200, 75);
-
-    Option1 = new QRadioButton(QStringLiteral("播放全部"), this);
-    Option1->setObjectName(QStringLiteral("Option1"));
-    place(Option1, 8100, 9780, 1035, 375);
-    Option2 = new QRadioButton(QStringLiteral("单曲循环"), this);
-    Option2->setObjectName(QStringLiteral("Option2"));
-    place(Option2, 9270, 9780, 1035, 375);
+    HScroll1 = placed(new QScrollBar(Qt::Horizontal, this), "HScroll1", {2610, 9960, 5200, 75});
+    Option1 = placed(new QRadioButton(QStringLiteral("播放全部"), this), "Option1",
+                     {8100, 9780, 1035, 375});
+    Option2 = placed(new QRadioButton(QStringLiteral("单曲循环"), this), "Option2",
+                     {9270, 9780, 1035, 375});
     // The two modes exclude each other, yet code must be able to clear both,
     // which Qt's automatic exclusivity does not allow.
-    for (QRadioButton* option : {Option1, Option2})
+    for (auto [option, other] : {std::pair{Option1, Option2}, std::pair{Option2, Option1}}) {
         option->setAutoExclusive(false);
-    connect(Option1, &QRadioButton::toggled, this, [this](bool on) {
-        if (on)
-            Option2->setChecked(false);
-    });
-    connect(Option2, &QRadioButton::toggled, this, [this](bool on) {
-        if (on)
-            Option1->setChecked(false);
-    });
+        connect(option, &QRadioButton::toggled, other, [other = other](bool on) {
+            if (on)
+                other->setChecked(false);
+        });
+    }
 
-    Combo1 = new QComboBox(this);
-    Combo1->setObjectName(QStringLiteral("Combo1"));
+    Combo1 = placed(new QComboBox(this), "Combo1", {10680, 9840, 1695, 300});
     Combo1->setEditable(true);
     Combo1->setEditText(QStringLiteral("自定义节目"));
-    place(Combo1, 10680, 9840, 1695, 300);
 
-    Label2 = new LinkLabel(QStringLiteral("收藏"), this);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    place(Label2, 12720, 9840, 495, 255);
-    Label3 = new LinkLabel(QStringLiteral("历史"), this);
-    Label3->setObjectName(QStringLiteral("Label3"));
-    place(Label3, 13320, 9840, 495, 255);
-    Label4 = new LinkLabel(QStringLiteral("设置"), this);
-    Label4->setObjectName(QStringLiteral("Label4"));
-    place(Label4, 13920, 9840, 495, 255);
-    Label1 = new LinkLabel(QStringLiteral("桌面"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    place(Label1, 14520, 9840, 840, 240);
-    connect(Label1, &LinkLabel::mouseMoved, this, &Form1::Label1_MouseMove);
-    connect(Label2, &LinkLabel::mouseMoved, this, &Form1::Label2_MouseMove);
-    connect(Label3, &LinkLabel::mouseMoved, this, &Form1::Label3_MouseMove);
-    connect(Label4, &LinkLabel::mouseMoved, this, &Form1::Label4_MouseMove);
+    auto link = [this](const char* name, const QString& text, Design d, void (Form1::*onMove)()) {
+        auto* label = placed(new LinkLabel(text, this), name, d);
+        connect(label, &LinkLabel::mouseMoved, this, onMove);
+        return label;
+    };
+    Label2 =
+        link("Label2", QStringLiteral("收藏"), {12720, 9840, 495, 255}, &Form1::Label2_MouseMove);
+    Label3 =
+        link("Label3", QStringLiteral("历史"), {13320, 9840, 495, 255}, &Form1::Label3_MouseMove);
+    Label4 =
+        link("Label4", QStringLiteral("设置"), {13920, 9840, 495, 255}, &Form1::Label4_MouseMove);
+    Label1 =
+        link("Label1", QStringLiteral("桌面"), {14520, 9840, 840, 240}, &Form1::Label1_MouseMove);
 
-    Command6 = new QPushButton(this);
-    Command6->setObjectName(QStringLiteral("Command6"));
+    Command6 = placed(new QPushButton(this), "Command6", {14400, 9960, 705, 405});
     Command6->setIcon(QIcon(bitmapResource(QStringLiteral("back"))));
     Command6->setIconSize(QSize(47, 27));
-    place(Command6, 14400, 9960, 705, 405);
     Command6->hide();
 
     WebBrowser1 = m_services.browser->widget();
     WebBrowser1->setParent(this);
-    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
-    place(WebBrowser1, 90, 10350, 15000, 285);
+    placed(WebBrowser1, "WebBrowser1", {90, 10350, 15000, 285});
 
-    List2 = new QListWidget(this);
-    List2->setObjectName(QStringLiteral("List2"));
-    place(List2, 0, 9720, 150, 240);
+    List2 = placed(new QListWidget(this), "List2", {0, 9720, 150, 240});
     List2->hide();
-    List3 = new QListWidget(this);
-    List3->setObjectName(QStringLiteral("List3"));
-    place(List3, 240, 9720, 150, 240);
+    List3 = placed(new QListWidget(this), "List3", {240, 9720, 150, 240});
     List3->hide();
 
     Timer1 = new QTimer(this);

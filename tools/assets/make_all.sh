@@ -9,17 +9,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/../.." && pwd)
 
-need=()
-for p in cmake g++ qt6-base-dev fonts-wqy-zenhei; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || need+=("$p")
-done
-if [ ${#need[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo=sudo
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update -qq
-  $sudo apt-get install -y -qq --no-install-recommends "${need[@]}"
-fi
+"$repo/scripts/ensure-packages.sh" cmake g++ qt6-base-dev fonts-wqy-zenhei
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

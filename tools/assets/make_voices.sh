@@ -34,16 +34,7 @@ labels=(
 )
 voice=cmn-latn-pinyin
 
-need=()
-command -v espeak-ng >/dev/null 2>&1 || need+=(espeak-ng)
-command -v sox >/dev/null 2>&1 || need+=(sox)
-if [ ${#need[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo=sudo
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update -qq
-  $sudo apt-get install -y -qq --no-install-recommends "${need[@]}"
-fi
+"$repo/scripts/ensure-packages.sh" espeak-ng sox
 
 mkdir -p "$out"
 tmp=$(mktemp -d)
