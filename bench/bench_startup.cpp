@@ -9,14 +9,14 @@
 // 2. Start-up: the executable's own launch (process start, libraries,
 //    options: `kibu-player --version`), and in this process the window's
 //    construction, Form_Load and show until it is exposed, with the real
-//    information strip and voice player.
+//    Flash player, information strip and voice player.
 
 #include "catalogue/ListLoader.h"
 #include "catalogue/TextFile.h"
 #include "shell/DesktopServices.h"
 #include "shell/Form1.h"
 #include "shell/MessageBoxNotifier.h"
-#include "shell/PlaceholderFlashPlayer.h"
+#include "shell/RuffleFlashPlayer.h"
 #include "shell/SoundEffectVoicePlayer.h"
 #include "shell/WebEngineInfoBrowser.h"
 
@@ -100,7 +100,7 @@ int main(int argc, char* argv[]) {
     makeAppFolder(smallRoot, 5);
     QElapsedTimer t;
     t.start();
-    PlaceholderFlashPlayer smallPlayer;
+    RuffleFlashPlayer smallPlayer{QStringLiteral(KIBU_ENGINE_DIR)};
     NullNotifier notifier;
     NullOpener opener;
     SoundEffectVoicePlayer voice;
@@ -132,7 +132,7 @@ int main(int argc, char* argv[]) {
             std::fprintf(stderr, "unexpected rows\n");
     });
 
-    PlaceholderFlashPlayer bigPlayer;
+    RuffleFlashPlayer bigPlayer{QStringLiteral(KIBU_ENGINE_DIR)};
     {
         // The same rows through the window, into its list box.
         WebEngineInfoBrowser bigBrowser;

@@ -17,5 +17,6 @@ echo "== normal build"
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
 "$here/scripts/build.sh" "$here/build-asan" -DKIBU_SANITIZE=ON -DKIBU_BUILD_BENCH=OFF
 export ASAN_OPTIONS=abort_on_error=1
+export LSAN_OPTIONS="suppressions=$here/tests/sanitizer/lsan.supp"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd "$here/build-asan" && ctest --output-on-failure --parallel 2)

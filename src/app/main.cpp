@@ -2,7 +2,7 @@
 #include "shell/DesktopServices.h"
 #include "shell/Form1.h"
 #include "shell/MessageBoxNotifier.h"
-#include "shell/PlaceholderFlashPlayer.h"
+#include "shell/RuffleFlashPlayer.h"
 #include "shell/SoundEffectVoicePlayer.h"
 #include "shell/StartupChecks.h"
 #include "shell/WebEngineInfoBrowser.h"
@@ -50,7 +50,8 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
-    PlaceholderFlashPlayer player;
+    // The engine starts loading now, while the window is built.
+    RuffleFlashPlayer player(options.settings.app.path(QStringLiteral("res/ruffle")));
     WebEngineInfoBrowser browser;
     SoundEffectVoicePlayer voice;
     MessageBoxNotifier notifier;

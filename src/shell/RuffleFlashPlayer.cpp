@@ -1,0 +1,290 @@
+#include "RuffleFlashPlayer.h"
+
+#include "shell/swf/HostMovie.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QUrl>
+#include <QWebChannel>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+const QString kHostPage = QStringLiteral("kibu-host.html");
+constexpr int kStartLimitMs = 30000;
+
+QString jsString(const QString& s) {
+    QString out = s;
+    out.replace(u'\\', QLatin1String("\\\\")).replace(u'"', QLatin1String("\\\""));
+    out.replace(u'\n', QLatin1String("\\n")).replace(u'\r', QLatin1String("\\r"));
+    out.replace(QChar(0x2028), QLatin1String("\\u2028"))
+        .replace(QChar(0x2029), QLatin1String("\\u2029"));
+    return u'"' + out + u'"';
+}
+
+QString base64(const QByteArray& bytes) {
+    return QString::fromLatin1(bytes.toBase64());
+}
+
+} // namespace
+
+// The object the page talks to through the web channel.
+class RufflePageBridge : public QObject {
+    Q_OBJECT
+public:
+    explicit RufflePageBridge(RuffleFlashPlayer* player) : QObject(player), m_player(player) {}
+
+public slots:
+    void pageReady() { m_player->onPageReady(); }
+    void frameChanged(int generation, int frame) { m_player->onFrame(generation, frame); }
+    void failed(const QString& reason) { m_player->onFailure(reason); }
+
+private:
+    RuffleFlashPlayer* m_player;
+};
+
+RuffleFlashPlayer::RuffleFlashPlayer(const QString& engineFolder, QObject* parent)
+    : QObject(parent), m_stack(new QStackedWidget) {
+    m_view = new QWebEngineView(m_stack);
+    m_message = new QLabel(m_stack);
+    m_message->setAlignment(Qt::AlignCenter);
+    m_message->setWordWrap(true);
+    m_stack->addWidget(m_view);
+    m_stack->addWidget(m_message);
+    m_view->setContextMenuPolicy(Qt::NoContextMenu);
+
+    QWebEnginePage* page = m_view->page();
+    QWebEngineSettings* settings = page->settings();
+    settings->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+    settings->setAttribute(QWebEngineSettings::ShowScrollBars, false);
+
+    // The channel's own script comes from Qt's resources; the page is a
+    // local file, so it is handed in rather than linked.
+    QFile channelJs(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
+    if (channelJs.open(QIODevice::ReadOnly)) {
+        QWebEngineScript script;
+        script.setName(QStringLiteral("qwebchannel"));
+        script.setSourceCode(QString::fromUtf8(channelJs.readAll()));
+        script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+        script.setWorldId(QWebEngineScript::MainWorld);
+        page->scripts().insert(script);
+    }
+    m_bridge = new RufflePageBridge(this);
+    m_channel = new QWebChannel(this);
+    m_channel->registerObject(QStringLiteral("kibu"), m_bridge);
+    page->setWebChannel(m_channel);
+
+    connect(page, &QWebEnginePage::renderProcessTerminated, this,
+            [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
+                if (status != QWebEnginePage::NormalTerminationStatus)
+                    onFailure(QStringLiteral("engine process ended"));
+            });
+    connect(page, &QWebEnginePage::loadFinished, this, [this](bool ok) {
+        if (!ok)
+            onFailure(QStringLiteral("player page could not be loaded"));
+    });
+
+    const QString pagePath = QDir(engineFolder).filePath(kHostPage);
+    if (!QFileInfo::exists(pagePath) ||
+        !QFileInfo::exists(QDir(engineFolder).filePath(QStringLiteral("ruffle.js")))) {
+        onFailure(QStringLiteral("engine files missing in %1")
+                      .arg(QDir::toNativeSeparators(engineFolder)));
+        return;
+    }
+    m_view->load(QUrl::fromLocalFile(pagePath));
+
+    // Without a display or GL the page never comes up and nothing else
+    // reports it; the player area says so while the rest keeps working.
+    QTimer::singleShot(kStartLimitMs, this, [this] {
+        if (!m_ready)
+            onFailure(QStringLiteral("engine did not start"));
+    });
+}
+
+RuffleFlashPlayer::~RuffleFlashPlayer() {
+    if (m_stack && !m_stack->parent())
+        delete m_stack;
+}
+
+QWidget* RuffleFlashPlayer::widget() {
+    return m_stack;
+}
+
+void RuffleFlashPlayer::run(const QString& script) {
+    if (!m_failure.isEmpty())
+        return;
+    if (!m_ready) {
+        m_pending.append(script);
+        return;
+    }
+    m_view->page()->runJavaScript(script);
+}
+
+void RuffleFlashPlayer::onPageReady() {
+    if (!m_failure.isEmpty())
+        return;
+    m_ready = true;
+    run(QStringLiteral("kibuSetVolume(%1);").arg(m_muted ? 0 : 1));
+    loadCurrentMovie();
+    // Play, stop and goto given while the page was loading act on the
+    // program once it is there.
+    for (const QString& script : std::exchange(m_pending, {}))
+        run(script);
+    emit ready();
+}
+
+void RuffleFlashPlayer::onFailure(const QString& reason) {
+    if (!m_failure.isEmpty())
+        return;
+    m_failure = reason;
+    m_pending.clear();
+    m_message->setText(
+        QStringLiteral("节目播放器无法启动（%1）。\n其他功能仍可使用。").arg(reason));
+    if (m_stack)
+        m_stack->setCurrentWidget(m_message);
+    emit failed(reason);
+}
+
+void RuffleFlashPlayer::setMovie(const QString& movie) {
+    m_movie = movie;
+    m_pending.clear(); // they were meant for the previous program
+    ++m_generation;    // frames still on their way belong to it too
+    m_paused = false;
+    m_frame = 0;
+    m_sinceAdvance.start();
+    if (movie == kNoProgram) {
+        m_kind = Kind::None;
+        m_totalFrames = 0;
+    } else {
+        m_info = Swf::readInfo(movie);
+        m_totalFrames = m_info.valid ? m_info.frameCount : 0;
+        m_frameRate = m_info.valid && m_info.frameRate > 0 ? m_info.frameRate : 12;
+        m_kind = m_info.valid && m_info.actionScript3 ? Kind::Timed : Kind::Hosted;
+        m_timedStart = 0;
+        m_timedClock.start();
+    }
+    loadCurrentMovie();
+}
+
+void RuffleFlashPlayer::loadCurrentMovie() {
+    // The page loads whatever is current once it is ready.
+    if (!m_ready)
+        return;
+    if (m_kind == Kind::None) {
+        run(QStringLiteral("kibuLoadHost(%1, \"%2\", false);")
+                .arg(m_generation)
+                .arg(base64(HostMovie::emptyStage())));
+        return;
+    }
+    const QString url =
+        QUrl::fromLocalFile(QFileInfo(m_movie).absoluteFilePath()).toString(QUrl::FullyEncoded);
+    if (m_kind == Kind::Timed) {
+        run(QStringLiteral("kibuLoadUrl(%1, %2);").arg(m_generation).arg(jsString(url)));
+        return;
+    }
+    run(QStringLiteral("kibuLoadHost(%1, \"%2\", true);")
+            .arg(m_generation)
+            .arg(base64(HostMovie::build(m_info, url))));
+}
+
+void RuffleFlashPlayer::onFrame(int generation, int oneBasedFrame) {
+    if (m_kind != Kind::Hosted || generation != m_generation)
+        return;
+    const int frame = oneBasedFrame - 1;
+    if (frame != m_frame)
+        m_sinceAdvance.start();
+    m_frame = frame;
+    emit frameChanged(frame);
+}
+
+void RuffleFlashPlayer::play() {
+    if (m_kind == Kind::None)
+        return;
+    if (m_kind == Kind::Timed && m_paused) {
+        m_timedClock.start();
+    }
+    m_paused = false;
+    m_sinceAdvance.start();
+    run(QStringLiteral("kibuPlay();"));
+}
+
+void RuffleFlashPlayer::stopPlay() {
+    if (m_kind == Kind::None)
+        return;
+    if (m_kind == Kind::Timed && !m_paused)
+        m_timedStart = timedFrame();
+    m_paused = true;
+    run(QStringLiteral("kibuStop();"));
+}
+
+void RuffleFlashPlayer::gotoFrame(int frame) {
+    if (m_kind == Kind::None)
+        return;
+    const int target =
+        m_totalFrames > 0 ? std::clamp(frame, 0, m_totalFrames - 1) : std::max(frame, 0);
+    if (m_kind == Kind::Timed) {
+        // The engine cannot seek such a program; the position restarts its
+        // count at the requested frame.
+        m_timedStart = target;
+        m_timedClock.start();
+        return;
+    }
+    m_frame = target;
+    m_sinceAdvance.start();
+    run(QStringLiteral("kibuGoto(%1, %2);")
+            .arg(target + 1)
+            .arg(m_paused ? QStringLiteral("false") : QStringLiteral("true")));
+}
+
+int RuffleFlashPlayer::timedFrame() const {
+    if (m_totalFrames <= 0)
+        return 0;
+    if (m_paused)
+        return m_timedStart;
+    const auto advanced =
+        static_cast<qint64>(static_cast<double>(m_timedClock.elapsed()) * m_frameRate / 1000.0);
+    return static_cast<int>((m_timedStart + advanced) % m_totalFrames);
+}
+
+int RuffleFlashPlayer::frameNum() const {
+    switch (m_kind) {
+    case Kind::None:
+        return 0;
+    case Kind::Timed:
+        return timedFrame();
+    case Kind::Hosted:
+        return m_frame;
+    }
+    return 0;
+}
+
+bool RuffleFlashPlayer::playing() const {
+    if (m_kind == Kind::None || m_paused || !m_failure.isEmpty())
+        return false;
+    if (m_kind == Kind::Timed)
+        return true;
+    // The engine keeps running when a program stops its own timeline, so
+    // playing means the frame moved lately: within a few frame periods, and
+    // never less than a second, which also covers the program's loading.
+    const qint64 window = std::max<qint64>(1200, static_cast<qint64>(4000.0 / m_frameRate));
+    return m_sinceAdvance.isValid() && m_sinceAdvance.elapsed() < window;
+}
+
+void RuffleFlashPlayer::setMuted(bool muted) {
+    m_muted = muted;
+    if (m_ready)
+        run(QStringLiteral("kibuSetVolume(%1);").arg(muted ? 0 : 1));
+}
+
+#include "RuffleFlashPlayer.moc"

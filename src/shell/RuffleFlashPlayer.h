@@ -1,0 +1,87 @@
+#pragma once
+
+#include "FlashPlayer.h"
+#include "swf/SwfInfo.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+class QLabel;
+class QStackedWidget;
+class QWebChannel;
+class QWebEngineView;
+class RufflePageBridge;
+
+// The Flash player on Ruffle, inside Qt WebEngine. One page and one engine
+// serve the whole run: they start loading when the player is made, and every
+// program change reuses them. Frame position and play state are cached here
+// and pushed by the page, so reading them never waits for the engine.
+class RuffleFlashPlayer : public QObject, public FlashPlayer {
+    Q_OBJECT
+public:
+    // engineFolder holds the engine files and our host page.
+    explicit RuffleFlashPlayer(const QString& engineFolder, QObject* parent = nullptr);
+    ~RuffleFlashPlayer() override;
+
+    QString movie() const override { return m_movie; }
+    void setMovie(const QString& movie) override;
+    void play() override;
+    void stopPlay() override;
+    void gotoFrame(int frame) override;
+    int frameNum() const override;
+    int totalFrames() const override { return m_totalFrames; }
+    bool playing() const override;
+    void setMuted(bool muted) override;
+    QWidget* widget() override;
+
+    bool isReady() const { return m_ready; }
+    // Why the engine could not start, when it could not.
+    QString failure() const { return m_failure; }
+
+signals:
+    void ready();
+    void frameChanged(int frame);
+    void failed(const QString& reason);
+
+private:
+    friend class RufflePageBridge;
+    enum class Kind { None, Hosted, Timed };
+
+    void onPageReady();
+    void onFrame(int generation, int oneBasedFrame);
+    void onFailure(const QString& reason);
+    void run(const QString& script);
+    void loadCurrentMovie();
+    int timedFrame() const;
+
+    QPointer<QStackedWidget> m_stack;
+    QWebEngineView* m_view = nullptr;
+    QLabel* m_message = nullptr;
+    QWebChannel* m_channel = nullptr;
+    RufflePageBridge* m_bridge = nullptr;
+
+    bool m_ready = false;
+    QString m_failure;
+    QStringList m_pending; // scripts waiting for the page
+
+    QString m_movie = kNoProgram;
+    int m_generation = 0; // counts program changes
+    Kind m_kind = Kind::None;
+    Swf::Info m_info; // of the current program
+    int m_totalFrames = 0;
+    double m_frameRate = 12;
+    bool m_muted = false;
+    bool m_paused = false;
+
+    // Hosted programs: the last frame the page reported (0-based) and when
+    // the timeline last moved.
+    int m_frame = 0;
+    QElapsedTimer m_sinceAdvance;
+
+    // Timed programs (ActionScript 3): frame = start frame + playing time x
+    // rate, wrapping at the frame count.
+    int m_timedStart = 0;
+    QElapsedTimer m_timedClock;
+};

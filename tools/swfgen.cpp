@@ -1,0 +1,222 @@
+// Writes small AVM1 test movies: an orange square that moves a step to the
+// right every frame (wrapping at the right edge), so a screenshot tells which
+// frame is showing, and nothing is ever a blank stage.
+//
+//   kibu-swfgen [--version N] [--frames N] [--rate FPS] [--size WxH]
+//               [--stop-at FRAME] [--compress none|zlib|lzma] [--as3]
+//               [--background RRGGBB] OUTPUT.swf
+
+#include "shell/swf/SwfWriter.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+constexpr int kTwips = 20;
+constexpr int kShapeId = 1;
+constexpr int kDepth = 1;
+constexpr int kOutlineTwips = 40;
+
+struct MovieOptions {
+    int version = 8;
+    int frames = 60;
+    double rate = 12;
+    int width = 320;  // pixels
+    int height = 240; // pixels
+    int stopAt = 0;   // 1-based frame with stop(), 0 for none
+    Swf::SwfWriter::Compression compression = Swf::SwfWriter::Compression::None;
+    bool as3 = false;
+    Swf::Rgb background{0xE8, 0xF4, 0xFF};
+};
+
+void appendU16(QByteArray& out, int v) {
+    out.append(char(v & 0xFF));
+    out.append(char((v >> 8) & 0xFF));
+}
+
+void appendRgb(QByteArray& out, Swf::Rgb c) {
+    out.append(char(c.r));
+    out.append(char(c.g));
+    out.append(char(c.b));
+}
+
+// A filled square with a dark outline, its top left corner at the origin.
+QByteArray squareShape(int sideTwips) {
+    QByteArray body;
+    appendU16(body, kShapeId);
+    const int half = kOutlineTwips / 2;
+    body.append(Swf::encodeRect({-half, sideTwips + half, -half, sideTwips + half}));
+    body.append(char(1)); // one fill style: solid orange
+    body.append(char(0x00));
+    appendRgb(body, {0xFF, 0x8C, 0x00});
+    body.append(char(1)); // one line style
+    appendU16(body, kOutlineTwips);
+    appendRgb(body, {0x40, 0x20, 0x00});
+
+    Swf::BitWriter bits;
+    bits.writeUnsigned(1, 4); // fill style index bits
+    bits.writeUnsigned(1, 4); // line style index bits
+    // Style change: line style and fill style 1 set, move to the origin.
+    bits.writeUnsigned(0, 1); // not an edge
+    bits.writeUnsigned(0, 1); // no new styles
+    bits.writeUnsigned(1, 1); // line style
+    bits.writeUnsigned(1, 1); // fill style 1
+    bits.writeUnsigned(0, 1); // no fill style 0
+    bits.writeUnsigned(1, 1); // move to
+    bits.writeUnsigned(1, 5);
+    bits.writeSigned(0, 1);
+    bits.writeSigned(0, 1);
+    bits.writeUnsigned(1, 1); // fill style 1 = the orange
+    bits.writeUnsigned(1, 1); // line style = the outline
+    // Clockwise on screen, so the fill is on each edge's right: fill style 1.
+    const int n = std::max(
+        {2, Swf::BitWriter::signedBits(sideTwips), Swf::BitWriter::signedBits(-sideTwips)});
+    const struct {
+        bool vertical;
+        int delta;
+    } edges[] = {{false, sideTwips}, {true, sideTwips}, {false, -sideTwips}, {true, -sideTwips}};
+    for (const auto& e : edges) {
+        bits.writeUnsigned(1, 1); // edge
+        bits.writeUnsigned(1, 1); // straight
+        bits.writeUnsigned(std::uint32_t(n - 2), 4);
+        bits.writeUnsigned(0, 1); // not a general line
+        bits.writeUnsigned(e.vertical ? 1 : 0, 1);
+        bits.writeSigned(e.delta, n);
+    }
+    bits.writeUnsigned(0, 6); // end of shape
+    body.append(bits.bytes());
+    return body;
+}
+
+QByteArray translateMatrix(int x, int y) {
+    Swf::BitWriter bits;
+    bits.writeUnsigned(0, 1); // no scale
+    bits.writeUnsigned(0, 1); // no rotation
+    const int n = std::max(Swf::BitWriter::signedBits(x), Swf::BitWriter::signedBits(y));
+    bits.writeUnsigned(std::uint32_t(n), 5);
+    bits.writeSigned(x, n);
+    bits.writeSigned(y, n);
+    return bits.bytes();
+}
+
+// PlaceObject2: the first placement names the character, later ones move it.
+QByteArray placeSquare(bool first, int x, int y) {
+    constexpr char kHasMatrix = 0x04, kHasCharacter = 0x02, kMove = 0x01;
+    QByteArray body;
+    body.append(first ? char(kHasMatrix | kHasCharacter) : char(kHasMatrix | kMove));
+    appendU16(body, kDepth);
+    if (first)
+        appendU16(body, kShapeId);
+    body.append(translateMatrix(x, y));
+    return body;
+}
+
+QByteArray makeMovie(const MovieOptions& o) {
+    Swf::SwfWriter w(o.version, {0, o.width * kTwips, 0, o.height * kTwips}, o.rate);
+    if (o.as3)
+        w.fileAttributes(Swf::kActionScript3);
+    else if (o.version >= 8)
+        w.fileAttributes(0); // what Flash writes for an AVM1 movie from version 8 on
+    w.setBackground(o.background);
+
+    const int side = std::max(1, std::min(o.width, o.height) / 3);
+    const int travel = o.width - side; // pixels the square can move
+    const int step = o.frames > 1 ? std::max(1, travel / (o.frames - 1)) : 0;
+    const int y = (o.height - side) / 2 * kTwips;
+    w.tag(Swf::kDefineShape, squareShape(side * kTwips));
+    for (int frame = 1; frame <= o.frames; ++frame) {
+        const int x = (frame - 1) * step % (std::max(0, travel) + 1) * kTwips;
+        w.tag(Swf::kPlaceObject2, placeSquare(frame == 1, x, y));
+        if (frame == o.stopAt && !o.as3)
+            w.doAction(Swf::ActionWriter().stop());
+        w.showFrame();
+    }
+    return w.finish(o.compression);
+}
+
+int fail(const QString& what) {
+    std::fprintf(stderr, "kibu-swfgen: %s\n", qPrintable(what));
+    return 2;
+}
+
+bool parseInt(const QString& text, int min, int max, int* out) {
+    bool ok = false;
+    const int v = text.toInt(&ok);
+    if (!ok || v < min || v > max)
+        return false;
+    *out = v;
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Writes an AVM1 test movie: a square that moves right by a step each frame.");
+    parser.addHelpOption();
+    const QCommandLineOption version("version", "SWF version (default 8).", "N", "8");
+    const QCommandLineOption frames("frames", "Number of frames (default 60).", "N", "60");
+    const QCommandLineOption rate("rate", "Frames per second (default 12).", "FPS", "12");
+    const QCommandLineOption size("size", "Stage in pixels (default 320x240).", "WxH", "320x240");
+    const QCommandLineOption stopAt("stop-at", "Frame (1-based) whose actions call stop().",
+                                    "FRAME");
+    const QCommandLineOption compress("compress", "none, zlib or lzma (default none).", "KIND",
+                                      "none");
+    const QCommandLineOption as3("as3", "Mark the movie ActionScript 3 (and leave out actions).");
+    const QCommandLineOption background("background", "Stage colour (default E8F4FF).", "RRGGBB",
+                                        "E8F4FF");
+    parser.addOptions({version, frames, rate, size, stopAt, compress, as3, background});
+    parser.addPositionalArgument("output", "The .swf file to write.");
+    parser.process(app);
+
+    MovieOptions o;
+    if (!parseInt(parser.value(version), 1, 255, &o.version))
+        return fail("--version must be 1 to 255");
+    if (!parseInt(parser.value(frames), 1, 65535, &o.frames))
+        return fail("--frames must be 1 to 65535");
+    bool ok = false;
+    o.rate = parser.value(rate).toDouble(&ok);
+    if (!ok || !(o.rate > 0) || o.rate >= 256)
+        return fail("--rate must be above 0 and below 256");
+    const QRegularExpressionMatch m =
+        QRegularExpression("^(\\d+)x(\\d+)$").match(parser.value(size));
+    // 8191 pixels keeps every coordinate well inside the fields' widths.
+    if (!m.hasMatch() || !parseInt(m.captured(1), 1, 8191, &o.width) ||
+        !parseInt(m.captured(2), 1, 8191, &o.height))
+        return fail("--size must be WxH, each 1 to 8191 pixels");
+    if (parser.isSet(stopAt) && !parseInt(parser.value(stopAt), 1, o.frames, &o.stopAt))
+        return fail("--stop-at must be a frame from 1 to the frame count");
+    const QString kind = parser.value(compress);
+    if (kind == "none")
+        o.compression = Swf::SwfWriter::Compression::None;
+    else if (kind == "zlib")
+        o.compression = Swf::SwfWriter::Compression::Zlib;
+    else if (kind == "lzma")
+        o.compression = Swf::SwfWriter::Compression::Lzma;
+    else
+        return fail("--compress must be none, zlib or lzma");
+    o.as3 = parser.isSet(as3);
+    if (o.as3 && parser.isSet(stopAt))
+        return fail("--stop-at needs actions, which an --as3 movie leaves out");
+    const QString colour = parser.value(background);
+    if (!QRegularExpression("^[0-9A-Fa-f]{6}$").match(colour).hasMatch())
+        return fail("--background must be six hex digits, RRGGBB");
+    const uint rgb = colour.toUInt(nullptr, 16);
+    o.background = {std::uint8_t(rgb >> 16), std::uint8_t(rgb >> 8), std::uint8_t(rgb)};
+    if (parser.positionalArguments().size() != 1)
+        return fail("give exactly one output path");
+
+    const QString path = parser.positionalArguments().first();
+    QSaveFile out(path);
+    const QByteArray bytes = makeMovie(o);
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
+        return fail(QStringLiteral("cannot write %1").arg(path));
+    return 0;
+}
