@@ -105,7 +105,7 @@ int main(int argc, char* argv[]) {
     NullOpener opener;
     SoundEffectVoicePlayer voice;
     WebEngineInfoBrowser browser;
-    Form1Services s{&smallPlayer, &browser, &voice, &notifier, &opener, {}, {}};
+    Form1Services s{&smallPlayer, &browser, &voice, &notifier, &opener, {}, {}, {}};
     Form1 form(AppSettings{AppFolder(smallRoot), QStringLiteral("http://127.0.0.1:9/"),
                            QStringLiteral("http://127.0.0.1:9/")},
                s);
@@ -136,7 +136,7 @@ int main(int argc, char* argv[]) {
     {
         // The same rows through the window, into its list box.
         WebEngineInfoBrowser bigBrowser;
-        Form1Services bigServices{&bigPlayer, &bigBrowser, &voice, &notifier, &opener, {}, {}};
+        Form1Services bigServices{&bigPlayer, &bigBrowser, &voice, &notifier, &opener, {}, {}, {}};
         Form1 bigForm(AppSettings{folder, QStringLiteral("http://127.0.0.1:9/"),
                                   QStringLiteral("http://127.0.0.1:9/")},
                       bigServices);

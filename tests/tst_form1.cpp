@@ -1,5 +1,4 @@
-#include "support/Fakes.h"
-#include "support/TempAppFolder.h"
+#include "support/FormHarness.h"
 
 #include "shell/Controls.h"
 #include "shell/Form1.h"
@@ -15,15 +14,7 @@
 
 namespace {
 
-const QString kWeb = QStringLiteral("http://web.test/");
-const QDate kToday(2026, 12, 7);
-
-QStringList rows(const QListWidget* list) {
-    QStringList result;
-    for (int i = 0; i < list->count(); ++i)
-        result.append(list->item(i)->text());
-    return result;
-}
+const QString kWeb = FormHarness::kWeb;
 
 } // namespace
 
@@ -32,35 +23,7 @@ QStringList rows(const QListWidget* list) {
 class TestForm1 : public QObject {
     Q_OBJECT
 
-    struct Harness {
-        explicit Harness(const QString& subfolder = QStringLiteral("app")) : folder(subfolder) {}
-        TempAppFolder folder;
-        FakeFlashPlayer player;
-        FakeInfoBrowser browser;
-        FakeVoicePlayer voice;
-        FakeNotifier notifier;
-        FakeUrlOpener opener;
-        int ended = 0;
-        std::unique_ptr<Form1> form;
-
-        Form1* make() {
-            Form1Services s;
-            s.player = &player;
-            s.browser = &browser;
-            s.voice = &voice;
-            s.notifier = &notifier;
-            s.urlOpener = &opener;
-            s.today = [] { return kToday; };
-            s.endProcess = [this] { ++ended; };
-            form = std::make_unique<Form1>(
-                AppSettings{folder.app(), QStringLiteral("http://dl.test/"), kWeb}, s);
-            return form.get();
-        }
-        Form1* load() {
-            make()->Form_Load();
-            return form.get();
-        }
-    };
+    using Harness = FormHarness;
 
 private slots:
     void startUpShowsCategoryOneWithoutClip() {
@@ -75,7 +38,7 @@ private slots:
         QCOMPARE(h.browser.urls, QStringList{kWeb + QStringLiteral("show1.htm")});
         QVERIFY(h.voice.clips.isEmpty());
         QCOMPARE(f->currentListKey(), QStringLiteral("/xiaogushi/"));
-        QCOMPARE(rows(f->List1),
+        QCOMPARE(rowTexts(f->List1),
                  (QStringList{QStringLiteral("* 小星星"), QStringLiteral("  两只老虎")}));
         QCOMPARE(f->List1->currentRow(), -1);
         QCOMPARE(f->Image(1)->picture(), QStringLiteral("201"));
@@ -125,7 +88,7 @@ private slots:
 
         f->Image_Click(7);
         QCOMPARE(f->currentListKey(), QStringLiteral("/xuegushi/"));
-        QCOMPARE(rows(f->List1), QStringList{QStringLiteral("* 静夜思")});
+        QCOMPARE(rowTexts(f->List1), QStringList{QStringLiteral("* 静夜思")});
         QCOMPARE(h.browser.urls.last(), kWeb + QStringLiteral("show7.htm"));
         QCOMPARE(h.voice.clips, QStringList{QStringLiteral("SOUND07")});
         for (int n = 1; n <= 14; ++n)
@@ -137,7 +100,7 @@ private slots:
         QCOMPARE(f->Combo1->currentText(), QStringLiteral("自定义节目"));
 
         f->Image_Click(3);
-        QCOMPARE(rows(f->List1), QStringList{QStringLiteral("* 伦敦桥")});
+        QCOMPARE(rowTexts(f->List1), QStringList{QStringLiteral("* 伦敦桥")});
         QCOMPARE(h.voice.clips.last(), QStringLiteral("SOUND03"));
         for (QRadioButton* option : {f->Option1, f->Option2}) {
             QVERIFY(option->isEnabled());
@@ -175,7 +138,7 @@ private slots:
         f->Image_Click(2);
         QCOMPARE(h.notifier.notices, QStringList{QStringLiteral("正在下载，请稍候！")});
         QCOMPARE(f->currentListKey(), QStringLiteral("/xiaogushi/"));
-        QCOMPARE(rows(f->List1), QStringList{QStringLiteral("* 小星星")});
+        QCOMPARE(rowTexts(f->List1), QStringList{QStringLiteral("* 小星星")});
         QCOMPARE(f->Image(1)->picture(), QStringLiteral("201"));
         QCOMPARE(f->Image(2)->picture(), QStringLiteral("102"));
         QVERIFY(h.voice.clips.isEmpty());
@@ -195,7 +158,7 @@ private slots:
         h.folder.writeList(QStringLiteral("cons/b01.inb"), {QStringLiteral("拔萝卜")});
 
         f->Image_Click(1);
-        QCOMPARE(rows(f->List1), QStringList{QStringLiteral("* 拔萝卜")});
+        QCOMPARE(rowTexts(f->List1), QStringList{QStringLiteral("* 拔萝卜")});
         QCOMPARE(f->Image(1)->picture(), QStringLiteral("201"));
         QCOMPARE(h.voice.clips, QStringList{QStringLiteral("SOUND01")});
     }

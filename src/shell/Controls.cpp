@@ -15,6 +15,12 @@ void PictureBox::setPicture(const QString& id) {
     setPixmap(QPixmap(bitmapResource(id)));
 }
 
+void PictureBox::setBorderStyle(int style) {
+    m_borderStyle = style;
+    setFrameStyle(style == 1 ? QFrame::Box | QFrame::Plain : QFrame::NoFrame);
+    setLineWidth(1);
+}
+
 void PictureBox::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton)
         emit pressed();

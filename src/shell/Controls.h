@@ -12,6 +12,9 @@ public:
     // Shows the bitmap resource of this id ("101", "jingyin1", ...).
     void setPicture(const QString& id);
     QString picture() const { return m_picture; }
+    // 0: no border; 1: a thin single border.
+    void setBorderStyle(int style);
+    int borderStyle() const { return m_borderStyle; }
 
 signals:
     void clicked();
@@ -24,6 +27,7 @@ protected:
 
 private:
     QString m_picture;
+    int m_borderStyle = 0;
 };
 
 // A text link at the bottom of the window: reports clicks and the mouse

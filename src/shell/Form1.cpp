@@ -1,7 +1,9 @@
 #include "Form1.h"
 
 #include "catalogue/CategoryTable.h"
+#include "catalogue/History.h"
 #include "catalogue/ListLoader.h"
+#include "catalogue/ProgramName.h"
 #include "catalogue/TextFile.h"
 #include "net/ServerAddress.h"
 #include "shell/Controls.h"
@@ -16,6 +18,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -30,6 +33,9 @@ const QColor kPink(255, 192, 255);
 const QColor kRed(255, 0, 0);
 
 const QString kDownloading = QStringLiteral("正在下载，请稍候！");
+const QString kQueued = QStringLiteral("准备下载");
+const QString kCustomFolder = QStringLiteral("自定义节目");
+const QString kOfflinePage = QStringLiteral("res/showoff.htm");
 const QString kTempWarning =
     QStringLiteral("请先解压缩再使用，不要直接运行压缩包！否则每次都要下载");
 
@@ -70,7 +76,34 @@ Form1::Form1(AppSettings settings, Form1Services services, QWidget* parent)
     createControls();
     applyAppearance();
     buildLayoutWindow();
+    connectHandlers();
+    // The tick runs from the window's creation until it closes.
+    Timer1->start();
 }
+
+// The window as the half-second tick sees it.
+class Form1::TickWindow : public PlaybackTick::Window {
+public:
+    explicit TickWindow(Form1& form) : m_form(form) {}
+    FlashPlayer& player() override { return *m_form.m_services.player; }
+    void showFrame(int frame) override {
+        // While the user holds the thumb, the thumb is the user's.
+        QScrollBar* bar = m_form.HScroll1;
+        if (!bar->isSliderDown())
+            bar->setValue(PositionBar::valueFor(frame, bar->maximum()));
+    }
+    PlayMode playMode() const override { return m_form.playMode(); }
+    int selectedRow() const override { return m_form.selectedRow(); }
+    int rowCount() const override { return m_form.List1->count(); }
+    void selectRow(int row) override { m_form.selectRow(row); }
+    void checkForUpdate() override {
+        if (m_form.m_services.checkForUpdate)
+            m_form.m_services.checkForUpdate();
+    }
+
+private:
+    Form1& m_form;
+};
 
 Form1::~Form1() = default;
 
@@ -104,6 +137,10 @@ void Form1::createControls() {
     Image20 = button("Image20", QStringLiteral("jingyin1"), 1020);
     Image15 = button("Image15", QStringLiteral("play"), 1500);
     Image16 = button("Image16", QStringLiteral("pause"), 1980);
+    Image15->setToolTip(QStringLiteral("播放"));
+    Image16->setToolTip(QStringLiteral("暂停"));
+    Image17->setToolTip(QStringLiteral("全屏显示"));
+    Image20->setToolTip(QStringLiteral("静音"));
 
     HScroll1 = placed(new QScrollBar(Qt::Horizontal, this), "HScroll1", {2610, 9960, 5200, 75});
     Option1 = placed(new QRadioButton(QStringLiteral("播放全部"), this), "Option1",
@@ -192,6 +229,52 @@ void Form1::buildLayoutWindow() {
     m_layoutWindow->add(std::make_unique<PlacelessLayoutControl>(Timer1->objectName()));
 }
 
+void Form1::connectHandlers() {
+    m_tickWindow = std::make_unique<TickWindow>(*this);
+    connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+
+    // A selection by click, keyboard or code starts the row's program; a
+    // click on the row already selected starts it again (see eventFilter).
+    connect(List1, &QListWidget::itemSelectionChanged, this, [this] {
+        if (selectedRow() >= 0)
+            List1_Click();
+    });
+    List1->viewport()->installEventFilter(this);
+
+    // Only dragging the thumb seeks; arrows and track just move it.
+    connect(HScroll1, &QScrollBar::sliderMoved, this, &Form1::HScroll1_Scroll);
+    connect(m_services.browser, &InfoBrowser::navigateError, this,
+            &Form1::WebBrowser1_NavigateError);
+
+    connect(Image15, &PictureBox::clicked, this, &Form1::Image15_Click);
+    connect(Image16, &PictureBox::clicked, this, &Form1::Image16_Click);
+    connect(Image17, &PictureBox::clicked, this, &Form1::Image17_Click);
+    connect(Image20, &PictureBox::clicked, this, &Form1::Image20_Click);
+    connect(Command6, &QPushButton::clicked, this, &Form1::Command6_Click);
+    // The pressed button shows a thin border until the mouse is released.
+    for (PictureBox* button : {Image15, Image16, Image20}) {
+        connect(button, &PictureBox::pressed, button, [button] { button->setBorderStyle(1); });
+        connect(button, &PictureBox::released, button, [button] { button->setBorderStyle(0); });
+    }
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == List1->viewport()) {
+        if (event->type() == QEvent::MouseButtonPress) {
+            m_rowAtPress = selectedRow();
+        } else if (event->type() == QEvent::MouseButtonRelease) {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            const QListWidgetItem* item = List1->itemAt(mouse->position().toPoint());
+            // A new row was handled by the selection change already.
+            if (mouse->button() == Qt::LeftButton && item && List1->row(item) == m_rowAtPress &&
+                selectedRow() == m_rowAtPress)
+                List1_Click();
+            m_rowAtPress = -1;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void Form1::setLabelHighlight(LinkLabel* label, bool highlighted) {
     QPalette p = label->palette();
     p.setColor(QPalette::WindowText,
@@ -261,6 +344,9 @@ void Form1::resizeEvent(QResizeEvent* event) {
     // what gets recorded.
     if (m_loaded)
         Form_Resize();
+    // In full screen the player takes the whole window, over the rest.
+    if (m_fullScreen)
+        fitPlayerToWindow();
 }
 
 // ---- link labels ----
@@ -307,7 +393,7 @@ void Form1::Image_Click(int n) {
     }
     m_currentListKey = key;
     LoadList(category.listFile());
-    m_services.browser->navigate(m_settings.webBase + category.infoPage());
+    navigateInfo(m_settings.webBase + category.infoPage());
     ResetCategoryPictures();
     Image(n)->setPicture(QString::number(category.selectedBitmap()));
     PlayCategoryVoice(category.voiceClip());
@@ -326,7 +412,7 @@ void Form1::SelectFirstCategory() {
     const Category& first = CategoryTable::byNumber(1);
     m_currentListKey = QString::fromUtf16(first.listKey);
     LoadList(first.listFile());
-    m_services.browser->navigate(m_settings.webBase + first.infoPage());
+    navigateInfo(m_settings.webBase + first.infoPage());
     ResetCategoryPictures();
     Image(1)->setPicture(QString::number(first.selectedBitmap()));
 }
@@ -353,4 +439,173 @@ void Form1::LoadList(const QString& relativePath) {
     }
     List1->addItems(result.rows);
     List1->setCurrentRow(-1);
+}
+
+int Form1::selectedRow() const {
+    const QList<QListWidgetItem*> selected = List1->selectedItems();
+    return selected.isEmpty() ? -1 : List1->row(selected.first());
+}
+
+void Form1::selectRow(int row) {
+    if (row >= 0 && row == selectedRow()) {
+        List1_Click();
+        return;
+    }
+    List1->setCurrentRow(row);
+}
+
+// ---- choosing and playing ----
+
+void Form1::List1_Click() {
+    const int row = selectedRow();
+    if (row < 0)
+        return;
+    // A row that is queued or downloading starts when its download ends.
+    for (int i = 0; i < List2->count(); ++i)
+        if (List2->item(i)->data(Qt::UserRole).toInt() == row)
+            return;
+
+    const QString text = List1->item(row)->text();
+    FlashPlayer& player = *m_services.player;
+    if (m_currentListKey == ListKey::custom) {
+        player.setMovie(FlashPlayer::kNoProgram);
+        // Both parts come from the user (the edit text can be typed), so
+        // neither may lead out of the custom-programs folder.
+        const QString group = Combo1->currentText();
+        if (!ProgramName::isSafe(group) || !ProgramName::isSafe(text))
+            return;
+        const QString path = m_settings.app.path(kCustomFolder + u'/' + group + u'/' + text +
+                                                 QStringLiteral(".swf"));
+        if (QFileInfo(path).isFile())
+            startProgram(path, false);
+        return;
+    }
+
+    const auto path = ProgramName::swfPath(m_cacheFolder, ProgramName::fromRow(text));
+    if (path && QFileInfo(*path).isFile()) {
+        player.setMovie(FlashPlayer::kNoProgram);
+        startProgram(*path, true);
+        AddToHistory();
+        return;
+    }
+    QueueDownload();
+}
+
+void Form1::startProgram(const QString& path, bool play) {
+    FlashPlayer& player = *m_services.player;
+    player.setMovie(path);
+    if (play)
+        player.play();
+    HScroll1->setMaximum(PositionBar::maximumFor(player.totalFrames()));
+}
+
+void Form1::AddToHistory() {
+    if (m_currentListKey == ListKey::favourites || m_currentListKey == ListKey::custom ||
+        m_currentListKey == ListKey::history)
+        return;
+    const int row = selectedRow();
+    if (row < 0)
+        return;
+    History::record(m_settings.app.path(History::kFile),
+                    ProgramName::fromRow(List1->item(row)->text()));
+}
+
+void Form1::QueueDownload() {
+    const int row = selectedRow();
+    if (row < 0)
+        return;
+    auto* item = new QListWidgetItem(List1->item(row)->text());
+    item->setData(Qt::UserRole, row);
+    List2->addItem(item);
+    List1->item(row)->setText(kQueued);
+}
+
+void Form1::Timer1_Timer() {
+    m_tick.tick(*m_tickWindow);
+}
+
+void Form1::HScroll1_Scroll() {
+    // While dragging, the thumb's position leads the bar's value.
+    m_services.player->gotoFrame(HScroll1->sliderPosition());
+    m_services.player->play();
+}
+
+void Form1::WebBrowser1_NavigateError() {
+    // The offline page ships with the program; should even it fail, trying
+    // it again would only fail again, for ever.
+    if (m_showingOfflinePage)
+        return;
+    navigateInfo(m_settings.app.path(kOfflinePage));
+}
+
+void Form1::navigateInfo(const QString& url) {
+    m_showingOfflinePage = url == m_settings.app.path(kOfflinePage);
+    m_services.browser->navigate(url);
+}
+
+PlayMode Form1::playMode() const {
+    if (Option1->isChecked())
+        return PlayMode::PlayAll;
+    if (Option2->isChecked())
+        return PlayMode::RepeatOne;
+    return PlayMode::None;
+}
+
+void Form1::setPlayMode(PlayMode mode) {
+    Option1->setChecked(mode == PlayMode::PlayAll);
+    Option2->setChecked(mode == PlayMode::RepeatOne);
+}
+
+// ---- player buttons ----
+
+void Form1::Image15_Click() {
+    m_services.player->play();
+}
+
+void Form1::Image16_Click() {
+    // A mode left on would resume the program on the next tick.
+    setPlayMode(PlayMode::None);
+    m_services.player->stopPlay();
+}
+
+void Form1::Image20_Click() {
+    m_muted = !m_muted;
+    m_services.player->setMuted(m_muted);
+    m_services.voice->setMuted(m_muted);
+    Image20->setPicture(m_muted ? QStringLiteral("jingyin2") : QStringLiteral("jingyin1"));
+}
+
+void Form1::setListViewsVisible(bool visible) {
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{List1, WebBrowser1, HScroll1, Combo1, Option1, Option2})
+        w->setVisible(visible);
+}
+
+void Form1::Image17_Click() {
+    if (m_fullScreen)
+        return;
+    const PlayMode mode = playMode();
+    m_fullScreen = true;
+    showFullScreen();
+    fitPlayerToWindow();
+    setListViewsVisible(false);
+    setPlayMode(mode);
+    Command6->show();
+    Command6->raise();
+    Command6->setFocus();
+}
+
+void Form1::Command6_Click() {
+    m_fullScreen = false;
+    showMaximized();
+    setListViewsVisible(true);
+    Command6->hide();
+    // The resize to come lays the window out again; this covers a window
+    // manager that keeps the size.
+    Form_Resize();
+}
+
+void Form1::fitPlayerToWindow() {
+    ShockwaveFlash1->setGeometry(rect());
+    Command6->raise();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catalogue/AppFolder.h"
+#include "player/PlaybackTick.h"
 #include "shell/Layout.h"
 
 #include <QDate>
@@ -42,6 +43,8 @@ struct Form1Services {
     std::function<QDate()> today;
     // Ends the program once the window has closed.
     std::function<void()> endProcess;
+    // The self-update check, started once five minutes after start-up.
+    std::function<void()> checkForUpdate;
 };
 
 // The main window. Controls and handlers keep the names the stored data and
@@ -106,10 +109,36 @@ public:
     void ReadServerFolder();
     void CheckTempFolder();
 
+    // Choosing and playing.
+    void List1_Click();
+    void AddToHistory();
+    void QueueDownload();
+    void Timer1_Timer();
+    void HScroll1_Scroll();
+    void WebBrowser1_NavigateError();
+
+    // The player buttons; pause and full screen also serve the list menus.
+    void Image15_Click();  // play
+    void Image16_Click();  // pause
+    void Image17_Click();  // full screen
+    void Command6_Click(); // back from full screen
+    void Image20_Click();  // mute
+    bool muted() const { return m_muted; }
+    bool isFullScreenMode() const { return m_fullScreen; }
+    int tickCount() const { return m_tick.ticks(); }
+
+    // The selected row of the main list, -1 with none.
+    int selectedRow() const;
+    // Selects a row the way a user's click does, running List1_Click also
+    // when the row was selected already.
+    void selectRow(int row);
+    PlayMode playMode() const;
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void createControls();
@@ -117,6 +146,13 @@ private:
     void buildLayoutWindow();
     void setPlayModeButtons(bool enabled);
     void setLabelHighlight(LinkLabel* label, bool highlighted);
+    void connectHandlers();
+    void startProgram(const QString& path, bool play);
+    void setPlayMode(PlayMode mode);
+    void setListViewsVisible(bool visible);
+    void navigateInfo(const QString& url);
+    void fitPlayerToWindow();
+    class TickWindow;
 
     AppSettings m_settings;
     Form1Services m_services;
@@ -128,4 +164,11 @@ private:
     QString m_serverFolder;
     bool m_loaded = false;
     bool m_unloaded = false;
+
+    PlaybackTick m_tick;
+    std::unique_ptr<TickWindow> m_tickWindow;
+    bool m_muted = false;
+    bool m_fullScreen = false;
+    bool m_showingOfflinePage = false;
+    int m_rowAtPress = -1; // the selected row when the mouse went down on the list
 };

@@ -13,3 +13,7 @@ void SoundEffectVoicePlayer::play(const QString& clip) {
     m_effect->setSource(QUrl(QStringLiteral("qrc:/sounds/%1.wav").arg(clip)));
     m_effect->play();
 }
+
+void SoundEffectVoicePlayer::setMuted(bool muted) {
+    m_effect->setMuted(muted);
+}

@@ -12,6 +12,7 @@ class SoundEffectVoicePlayer : public QObject, public VoicePlayer {
 public:
     explicit SoundEffectVoicePlayer(QObject* parent = nullptr);
     void play(const QString& clip) override;
+    void setMuted(bool muted) override;
 
 private:
     QSoundEffect* m_effect;

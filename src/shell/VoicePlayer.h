@@ -8,4 +8,5 @@ class VoicePlayer {
 public:
     virtual ~VoicePlayer() = default;
     virtual void play(const QString& clip) = 0;
+    virtual void setMuted(bool muted) = 0;
 };

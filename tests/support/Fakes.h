@@ -60,7 +60,9 @@ private:
 class FakeVoicePlayer : public VoicePlayer {
 public:
     void play(const QString& clip) override { clips.append(clip); }
+    void setMuted(bool muted) override { this->muted = muted; }
     QStringList clips;
+    bool muted = false;
 };
 
 class FakeNotifier : public Notifier {

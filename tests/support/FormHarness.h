@@ -1,0 +1,59 @@
+#pragma once
+
+#include "support/Fakes.h"
+#include "support/TempAppFolder.h"
+
+#include "shell/Form1.h"
+
+#include <QDate>
+#include <QListWidget>
+#include <QTimer>
+#include <memory>
+
+// A main window on a throw-away application folder, with every outside
+// part replaced by a recording stand-in. The window's own timer is stopped,
+// so that tests run the ticks themselves.
+struct FormHarness {
+    static inline const QString kWeb = QStringLiteral("http://web.test/");
+    static inline const QString kDownload = QStringLiteral("http://dl.test/");
+    static inline const QDate kToday = QDate(2026, 12, 7);
+
+    explicit FormHarness(const QString& subfolder = QStringLiteral("app")) : folder(subfolder) {}
+
+    TempAppFolder folder;
+    FakeFlashPlayer player;
+    FakeInfoBrowser browser;
+    FakeVoicePlayer voice;
+    FakeNotifier notifier;
+    FakeUrlOpener opener;
+    int ended = 0;
+    int updateChecks = 0;
+    std::unique_ptr<Form1> form;
+
+    Form1* make(bool manualTicks = true) {
+        Form1Services s;
+        s.player = &player;
+        s.browser = &browser;
+        s.voice = &voice;
+        s.notifier = &notifier;
+        s.urlOpener = &opener;
+        s.today = [] { return kToday; };
+        s.endProcess = [this] { ++ended; };
+        s.checkForUpdate = [this] { ++updateChecks; };
+        form = std::make_unique<Form1>(AppSettings{folder.app(), kDownload, kWeb}, s);
+        if (manualTicks)
+            form->Timer1->stop();
+        return form.get();
+    }
+    Form1* load() {
+        make()->Form_Load();
+        return form.get();
+    }
+};
+
+inline QStringList rowTexts(const QListWidget* list) {
+    QStringList result;
+    for (int i = 0; i < list->count(); ++i)
+        result.append(list->item(i)->text());
+    return result;
+}
