@@ -55,6 +55,7 @@ public:
     void message(const QString& text) override {
         std::fprintf(stderr, "message: %s\n", qPrintable(text));
     }
+    bool confirm(const QString&) override { return false; }
 };
 
 class NullOpener : public UrlOpener {

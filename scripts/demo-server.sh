@@ -24,6 +24,30 @@ while IFS='|' read -r page title text; do
   sed -e "s|@TITLE@|$title|" -e "s|@TEXT@|$text|" "$here/demo/site/page.htm" >"$root/www/$page"
 done <"$here/demo/site/pages.txt"
 
+# The content server: every program of the demo catalogue as a generated
+# movie below the server folder that the shipped server-address file names,
+# and the two files the program refreshes from the server.
+mark=$(head -n1 "$here/demo/server-address.txt" | cut -d, -f1)
+folder="${mark:10:3}${mark:3:3}"
+swfgen="$build/tools/kibu-swfgen"
+mkdir -p "$root/www/$folder/fla" "$root/www/cons"
+cp "$here/demo/server-address.txt" "$root/www/cons/guihu.txt"
+cp "$here/demo/version-mark.txt" "$root/www/cons/update.txt"
+colours=(FFE4E1 E0FFFF FFFACD E6E6FA F0FFF0 FFEFD5 E0F0FF)
+n=0
+for list in "$here"/demo/catalogue/b*.txt; do
+  while IFS= read -r name || [ -n "$name" ]; do
+    name=${name%$'\r'}
+    [ -n "$name" ] || continue
+    out="$root/www/$folder/fla/$name.swf"
+    if [ ! -s "$out" ]; then
+      "$swfgen" --frames $((72 + (n % 5) * 24)) --rate 12 --size 550x400 \
+        --background "${colours[$((n % ${#colours[@]}))]}" "$out" >/dev/null
+    fi
+    n=$((n + 1))
+  done <"$list"
+done
+
 cat >"$conf" <<CONF
 daemon on;
 worker_processes 1;

@@ -14,7 +14,8 @@ shot=${1:-$here/kibu-screenshot.png}
 "$here/scripts/demo-server.sh" start "$build" "$port"
 trap '"$here/scripts/demo-server.sh" stop "$build"' EXIT
 
-args=(--app-dir "$build/app" --web-base "http://127.0.0.1:$port/")
+args=(--app-dir "$build/app" --web-base "http://127.0.0.1:$port/"
+      --download-base "http://127.0.0.1:$port/")
 # Qt WebEngine refuses to start as root unless its sandbox is off.
 [ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
 
@@ -25,7 +26,11 @@ else
   xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
     "$0" "${@:2}" &
     pid=$!
-    sleep 8
+    sleep 6
+    # Choose the second program of the first category, as a child would:
+    # it downloads from the demo content server and plays.
+    xdotool mousemove 900 100 click 1
+    sleep 5
     import -window root "$1"
     kill $pid; wait $pid 2>/dev/null || true
   ' "$build/app/kibu-player" "$shot" "${args[@]}"

@@ -174,7 +174,7 @@ private slots:
         Form1* f = h.load();
         f->List1->setCurrentRow(1);
         QCOMPARE(rowTexts(f->List1),
-                 (QStringList{QStringLiteral("* 小燕子"), QStringLiteral("准备下载")}));
+                 (QStringList{QStringLiteral("* 小燕子"), QStringLiteral("开始下载")}));
         QCOMPARE(f->List2->count(), 1);
         QCOMPARE(f->List2->item(0)->text(), QStringLiteral("* 找朋友"));
         QCOMPARE(f->List2->item(0)->data(Qt::UserRole).toInt(), 1);

@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QNetworkAccessManager>
 #include <cstdio>
 
 int main(int argc, char* argv[]) {
@@ -64,6 +65,8 @@ int main(int argc, char* argv[]) {
     services.urlOpener = &urlOpener;
     services.today = [] { return QDate::currentDate(); };
     services.endProcess = [] { QCoreApplication::quit(); };
+    QNetworkAccessManager network;
+    services.network = &network;
 
     Form1 form(options.settings, services);
     notifier.setParent(&form);

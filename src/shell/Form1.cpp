@@ -5,6 +5,8 @@
 #include "catalogue/ListLoader.h"
 #include "catalogue/ProgramName.h"
 #include "catalogue/TextFile.h"
+#include "net/FileDownload.h"
+#include "net/ProgramDownload.h"
 #include "net/ServerAddress.h"
 #include "shell/Controls.h"
 #include "shell/DesktopServices.h"
@@ -33,7 +35,6 @@ const QColor kPink(255, 192, 255);
 const QColor kRed(255, 0, 0);
 
 const QString kDownloading = QStringLiteral("正在下载，请稍候！");
-const QString kQueued = QStringLiteral("准备下载");
 const QString kCustomFolder = QStringLiteral("自定义节目");
 const QString kOfflinePage = QStringLiteral("res/showoff.htm");
 const QString kTempWarning =
@@ -517,7 +518,114 @@ void Form1::QueueDownload() {
     auto* item = new QListWidgetItem(List1->item(row)->text());
     item->setData(Qt::UserRole, row);
     List2->addItem(item);
-    List1->item(row)->setText(kQueued);
+    List1->item(row)->setText(DownloadTexts::queued);
+    // An earlier click's download takes this one in turn.
+    if (List2->count() > 1)
+        return;
+    downloadHeadOfQueue();
+}
+
+QString DownloadTexts::progress(int percent) {
+    return QStringLiteral("正在下载 %1%").arg(percent);
+}
+
+void Form1::downloadHeadOfQueue() {
+    const QListWidgetItem* head = List2->item(0);
+    DownloadProgram(head->data(Qt::UserRole).toInt(), head->text());
+}
+
+void Form1::setRowText(int row, const QString& text) {
+    if (QListWidgetItem* item = List1->item(row))
+        item->setText(text);
+}
+
+void Form1::DownloadProgram(int row, const QString& rowText) {
+    auto* download =
+        new ProgramDownload(m_services.network, m_settings.downloadBase, m_serverFolder,
+                            m_cacheFolder, ProgramName::fromRow(rowText), this);
+    download->setRequestLimit(m_services.requestLimitMs);
+    connect(download, &ProgramDownload::starting, this,
+            [this, row] { setRowText(row, DownloadTexts::starting); });
+    connect(download, &ProgramDownload::contentRangeMissing, this,
+            [this] { m_services.notifier->notice(QStringLiteral("无法获取文件大小！")); });
+    connect(download, &ProgramDownload::progress, this,
+            [this, row](int percent) { setRowText(row, DownloadTexts::progress(percent)); });
+    connect(download, &ProgramDownload::finished, this,
+            [this, download, row, rowText](ProgramDownload::Result result) {
+                download->deleteLater();
+                onProgramDownloaded(row, rowText, static_cast<int>(result));
+            });
+    download->start();
+}
+
+void Form1::onProgramDownloaded(int row, const QString& rowText, int resultCode) {
+    using Result = ProgramDownload::Result;
+    const auto result = static_cast<Result>(resultCode);
+    if (result == Result::Complete) {
+        QString present = rowText;
+        present.replace(u'*', u' ');
+        setRowText(row, present);
+        // Still at the head of the queue, so the click this raises is ignored.
+        List1->setCurrentRow(row);
+        m_services.player->setMovie(FlashPlayer::kNoProgram);
+        startProgram(m_cacheFolder + ProgramName::fromRow(rowText) + QStringLiteral(".swf"), true);
+        AddToHistory();
+        endHeadOfQueue();
+        return;
+    }
+
+    setRowText(row, rowText);
+    Notifier& notifier = *m_services.notifier;
+    switch (result) {
+    case Result::Refused:
+        notifier.notice(QStringLiteral("连接数过多"));
+        break;
+    case Result::NotFound:
+        notifier.notice(QStringLiteral("文件无法找到"));
+        // The server may have moved its programs; the next click uses the
+        // folder it names now. The queue waits for the new name.
+        RefreshServerAddress();
+        return;
+    case Result::TimedOut:
+        notifier.notice(QStringLiteral("下载文件超时"));
+        break;
+    case Result::ServerError:
+        // Only the last of several failing downloads says so.
+        if (List2->count() == 1)
+            notifier.notice(QStringLiteral("网络繁忙或不畅,请再试"));
+        break;
+    case Result::NoRangeSupport:
+        notifier.notice(QStringLiteral("不支持断点续传"));
+        break;
+    case Result::UnsafeName:
+        notifier.notice(
+            QStringLiteral("节目名称无效，无法下载：%1").arg(ProgramName::fromRow(rowText)));
+        break;
+    case Result::Failed:
+    case Result::Complete:
+        break;
+    }
+    endHeadOfQueue();
+}
+
+void Form1::RefreshServerAddress() {
+    auto* refresh = new FileDownload(
+        m_services.network, QUrl(m_settings.downloadBase + QStringLiteral("cons/guihu.txt")),
+        m_settings.app.path(QStringLiteral("cons/guihu2.inb")),
+        m_settings.app.path(ServerAddress::kFile), this);
+    refresh->setRequestLimit(m_services.requestLimitMs);
+    connect(refresh, &FileDownload::finished, this, [this, refresh] {
+        refresh->deleteLater();
+        ReadServerFolder();
+        endHeadOfQueue();
+    });
+    refresh->start();
+}
+
+void Form1::endHeadOfQueue() {
+    delete List2->takeItem(0);
+    if (List2->count() > 0)
+        downloadHeadOfQueue();
 }
 
 void Form1::Timer1_Timer() {

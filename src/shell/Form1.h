@@ -17,6 +17,7 @@ class Notifier;
 class PictureBox;
 class QComboBox;
 class QListWidget;
+class QNetworkAccessManager;
 class QPushButton;
 class QRadioButton;
 class QScrollBar;
@@ -45,6 +46,10 @@ struct Form1Services {
     std::function<void()> endProcess;
     // The self-update check, started once five minutes after start-up.
     std::function<void()> checkForUpdate;
+    // Every download goes through this.
+    QNetworkAccessManager* network = nullptr;
+    // How long one range request may take (tests shorten it).
+    int requestLimitMs = 24000;
 };
 
 // The main window. Controls and handlers keep the names the stored data and
@@ -113,6 +118,8 @@ public:
     void List1_Click();
     void AddToHistory();
     void QueueDownload();
+    void DownloadProgram(int row, const QString& rowText);
+    void RefreshServerAddress();
     void Timer1_Timer();
     void HScroll1_Scroll();
     void WebBrowser1_NavigateError();
@@ -151,6 +158,10 @@ private:
     void setPlayMode(PlayMode mode);
     void setListViewsVisible(bool visible);
     void navigateInfo(const QString& url);
+    void downloadHeadOfQueue();
+    void onProgramDownloaded(int row, const QString& rowText, int result);
+    void endHeadOfQueue();
+    void setRowText(int row, const QString& text);
     void fitPlayerToWindow();
     class TickWindow;
 
@@ -172,3 +183,10 @@ private:
     bool m_showingOfflinePage = false;
     int m_rowAtPress = -1; // the selected row when the mouse went down on the list
 };
+
+// The row texts of a program while it downloads.
+namespace DownloadTexts {
+inline const QString queued = QStringLiteral("准备下载");
+inline const QString starting = QStringLiteral("开始下载");
+QString progress(int percent); // "正在下载 n%"
+} // namespace DownloadTexts

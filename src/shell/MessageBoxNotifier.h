@@ -13,6 +13,7 @@ public:
 
     void notice(const QString& text) override;
     void message(const QString& text) override;
+    bool confirm(const QString& text) override;
 
 private:
     QWidget* m_parent;

@@ -11,4 +11,7 @@ public:
     virtual void notice(const QString& text) = 0;
     // Any other message: the application title, no icon, OK.
     virtual void message(const QString& text) = 0;
+    // A question before something is thrown away: the application title,
+    // the stop icon, Yes and No with No the default. True for Yes.
+    virtual bool confirm(const QString& text) = 0;
 };

@@ -69,8 +69,14 @@ class FakeNotifier : public Notifier {
 public:
     void notice(const QString& text) override { notices.append(text); }
     void message(const QString& text) override { messages.append(text); }
+    bool confirm(const QString& text) override {
+        questions.append(text);
+        return answer;
+    }
     QStringList notices;
     QStringList messages;
+    QStringList questions;
+    bool answer = false; // what confirm() answers
 };
 
 class FakeUrlOpener : public UrlOpener {

@@ -7,6 +7,7 @@
 
 #include <QDate>
 #include <QListWidget>
+#include <QNetworkAccessManager>
 #include <QTimer>
 #include <memory>
 
@@ -15,7 +16,8 @@
 // so that tests run the ticks themselves.
 struct FormHarness {
     static inline const QString kWeb = QStringLiteral("http://web.test/");
-    static inline const QString kDownload = QStringLiteral("http://dl.test/");
+    // Nothing listens there: a download fails at once.
+    static inline const QString kDownload = QStringLiteral("http://127.0.0.1:9/");
     static inline const QDate kToday = QDate(2026, 12, 7);
 
     explicit FormHarness(const QString& subfolder = QStringLiteral("app")) : folder(subfolder) {}
@@ -28,6 +30,11 @@ struct FormHarness {
     FakeUrlOpener opener;
     int ended = 0;
     int updateChecks = 0;
+    QString downloadBase = kDownload;
+    // Downloads go nowhere unless a test points them at its own server.
+    QNetworkAccessManager ownNetwork;
+    QNetworkAccessManager* network = &ownNetwork;
+    int requestLimitMs = 24000;
     std::unique_ptr<Form1> form;
 
     Form1* make(bool manualTicks = true) {
@@ -40,7 +47,9 @@ struct FormHarness {
         s.today = [] { return kToday; };
         s.endProcess = [this] { ++ended; };
         s.checkForUpdate = [this] { ++updateChecks; };
-        form = std::make_unique<Form1>(AppSettings{folder.app(), kDownload, kWeb}, s);
+        s.network = network;
+        s.requestLimitMs = requestLimitMs;
+        form = std::make_unique<Form1>(AppSettings{folder.app(), downloadBase, kWeb}, s);
         if (manualTicks)
             form->Timer1->stop();
         return form.get();

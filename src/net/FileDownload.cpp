@@ -1,0 +1,45 @@
+#include "FileDownload.h"
+
+#include "FileOps.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QTimer>
+
+FileDownload::FileDownload(QNetworkAccessManager* network, const QUrl& url, QString tempPath,
+                           QString finalPath, QObject* parent)
+    : QObject(parent), m_chunks(new ChunkDownload(network, url, this)),
+      m_tempPath(std::move(tempPath)), m_finalPath(std::move(finalPath)) {
+    connect(m_chunks, &ChunkDownload::finished, this, &FileDownload::onFinished);
+}
+
+void FileDownload::start() {
+    // The temporary file exists, empty, for as long as the transfer runs.
+    QFile temp(m_tempPath);
+    if (!temp.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        // Reported from the event loop, like every other ending.
+        QTimer::singleShot(0, this, [this] { end(false); });
+        return;
+    }
+    temp.close();
+    m_chunks->start();
+}
+
+void FileDownload::onFinished(ChunkDownload::Outcome outcome) {
+    if (outcome != ChunkDownload::Outcome::Complete) {
+        end(false);
+        return;
+    }
+    QSaveFile temp(m_tempPath);
+    const QByteArray& bytes = m_chunks->data();
+    if (!temp.open(QIODevice::WriteOnly) || temp.write(bytes) != bytes.size() || !temp.commit()) {
+        end(false);
+        return;
+    }
+    end(FileOps::replaceFile(m_tempPath, m_finalPath));
+}
+
+void FileDownload::end(bool replaced) {
+    FileOps::deleteIfExists(m_tempPath);
+    emit finished(replaced);
+}

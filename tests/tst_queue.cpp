@@ -1,0 +1,216 @@
+#include "support/FaultServer.h"
+#include "support/FormHarness.h"
+
+#include "catalogue/TextFile.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QtTest>
+
+namespace {
+
+const QString kList = QStringLiteral("cons/b01.inb");
+// The shipped server-address field gives the folder "klmdef".
+const QString kFolderPath = QStringLiteral("/klmdef/fla/");
+
+QByteArray movie(int size) {
+    QByteArray bytes(size, 'm');
+    bytes.replace(0, 3, "FWS");
+    return bytes;
+}
+
+} // namespace
+
+// The program download queue in the window, against a local server.
+class TestQueue : public QObject {
+    Q_OBJECT
+
+    struct Setup {
+        FaultServer server;
+        QNetworkAccessManager network;
+        FormHarness h;
+        Form1* f = nullptr;
+
+        explicit Setup(const QStringList& programs) {
+            server.listen();
+            network.setProxy(QNetworkProxy::NoProxy);
+            h.folder.writeList(kList, programs);
+            h.downloadBase = server.baseUrl();
+            h.network = &network;
+            h.requestLimitMs = 1000;
+            f = h.load();
+        }
+        QString cached(const QString& name) const {
+            return h.folder.path(QStringLiteral("res/fla/") + name + QStringLiteral(".swf"));
+        }
+    };
+
+private slots:
+    void aMissingProgramDownloadsAndPlays() {
+        Setup s({QStringLiteral("小星星"), QStringLiteral("两只老虎")});
+        const QByteArray bytes = movie(90000);
+        s.server.serveFile(kFolderPath + QStringLiteral("两只老虎.swf"), bytes);
+        QStringList seen;
+        QByteArray placeholder = "<none>";
+        connect(&s.server, &FaultServer::requestReceived, &s.server, [&](int) {
+            seen.append(s.f->List1->item(1)->text());
+            if (placeholder == "<none>") {
+                QFile f(s.cached(QStringLiteral("两只老虎")));
+                placeholder = f.open(QIODevice::ReadOnly) ? f.readAll() : "<missing>";
+            }
+        });
+
+        s.f->List1->setCurrentRow(1);
+        QCOMPARE(s.f->List1->item(1)->text(), QStringLiteral("开始下载"));
+        QTRY_COMPARE(s.f->List2->count(), 0);
+
+        // Empty while it downloads, complete at the end.
+        QCOMPARE(placeholder, QByteArray());
+        QCOMPARE(seen, (QStringList{QStringLiteral("开始下载"), QStringLiteral("正在下载 45%"),
+                                    QStringLiteral("正在下载 91%")}));
+        QFile cached(s.cached(QStringLiteral("两只老虎")));
+        QVERIFY(cached.open(QIODevice::ReadOnly));
+        QCOMPARE(cached.readAll(), bytes);
+        QCOMPARE(s.f->List1->item(1)->text(), QStringLiteral("  两只老虎"));
+        QCOMPARE(s.f->selectedRow(), 1);
+        QCOMPARE(s.h.player.movies.mid(1),
+                 (QStringList{QStringLiteral("http://"), s.cached(QStringLiteral("两只老虎"))}));
+        QVERIFY(s.h.player.isPlaying);
+        QCOMPARE(TextFile::readLines(s.h.folder.path(QStringLiteral("cons/lishi.inb"))).lines,
+                 QStringList{QStringLiteral("两只老虎")});
+        QVERIFY(s.h.notifier.notices.isEmpty());
+        // The name travels percent-encoded as UTF-8.
+        QCOMPARE(s.server.requests().first().path,
+                 QByteArray("/klmdef/fla/%E4%B8%A4%E5%8F%AA%E8%80%81%E8%99%8E.swf"));
+    }
+
+    void clicksQueueInOrderAndOneFailureDoesNotStopTheRest() {
+        Setup s({QStringLiteral("甲"), QStringLiteral("乙"), QStringLiteral("丙")});
+        // 乙 is answered with a server error.
+        s.server.enqueue(FaultServer::partial(0, 99, 100, movie(100))); // 甲
+        s.server.enqueue(FaultServer::status(503));                     // 乙
+        s.server.enqueue(FaultServer::partial(0, 99, 100, movie(100))); // 丙
+
+        s.f->List1->setCurrentRow(0);
+        s.f->List1->setCurrentRow(1);
+        s.f->List1->setCurrentRow(2);
+        QCOMPARE(rowTexts(s.f->List1),
+                 (QStringList{QStringLiteral("开始下载"), QStringLiteral("准备下载"),
+                              QStringLiteral("准备下载")}));
+        QCOMPARE(s.f->List2->count(), 3);
+        QTRY_COMPARE(s.f->List2->count(), 0);
+
+        QStringList order;
+        for (const auto& r : s.server.requests())
+            order.append(r.decodedPath.section(u'/', -1));
+        QCOMPARE(order, (QStringList{QStringLiteral("甲.swf"), QStringLiteral("乙.swf"),
+                                     QStringLiteral("丙.swf")}));
+        QCOMPARE(rowTexts(s.f->List1), (QStringList{QStringLiteral("  甲"), QStringLiteral("* 乙"),
+                                                    QStringLiteral("  丙")}));
+        // Others waited behind the failing one: no message for it.
+        QVERIFY(s.h.notifier.notices.isEmpty());
+        QVERIFY(!QFile::exists(s.cached(QStringLiteral("乙"))));
+        QCOMPARE(s.f->selectedRow(), 2);
+    }
+
+    void eachFailureSaysWhy_data() {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("403") << 403 << QStringLiteral("连接数过多");
+        QTest::newRow("500 alone") << 500 << QStringLiteral("网络繁忙或不畅,请再试");
+        QTest::newRow("200") << 200 << QStringLiteral("不支持断点续传");
+    }
+    void eachFailureSaysWhy() {
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        Setup s({QStringLiteral("小燕子")});
+        FaultServer::Response r = FaultServer::status(status);
+        r.body = "x";
+        s.server.enqueue(r);
+        s.f->List1->setCurrentRow(0);
+        QTRY_COMPARE(s.f->List2->count(), 0);
+        QCOMPARE(s.h.notifier.notices, QStringList{message});
+        QCOMPARE(s.f->List1->item(0)->text(), QStringLiteral("* 小燕子"));
+        QVERIFY(!QFile::exists(s.cached(QStringLiteral("小燕子"))));
+        QCOMPARE(s.h.player.movie(), QStringLiteral("http://"));
+    }
+
+    void aTimeOutSaysSo() {
+        Setup s({QStringLiteral("小燕子")});
+        FaultServer::Response r = FaultServer::partial(0, 40960, 100000, movie(40961));
+        r.headerOnlyThenStallMs = 4000;
+        s.server.enqueue(r);
+        s.f->List1->setCurrentRow(0);
+        QTRY_COMPARE_WITH_TIMEOUT(s.f->List2->count(), 0, 4000);
+        QCOMPARE(s.h.notifier.notices, QStringList{QStringLiteral("下载文件超时")});
+    }
+
+    void aMissingContentRangeIsToldOnce() {
+        Setup s({QStringLiteral("拔萝卜")});
+        FaultServer::Response r = FaultServer::status(206);
+        r.body = "FWS";
+        s.server.enqueue(r);
+        s.f->List1->setCurrentRow(0);
+        QTRY_COMPARE(s.f->List2->count(), 0);
+        QCOMPARE(s.h.notifier.notices, QStringList{QStringLiteral("无法获取文件大小！")});
+        QCOMPARE(s.f->List1->item(0)->text(), QStringLiteral("* 拔萝卜"));
+    }
+
+    void notFoundRefreshesTheServerAddress_data() {
+        QTest::addColumn<bool>("refreshWorks");
+        QTest::newRow("refreshed") << true;
+        QTest::newRow("refresh fails") << false;
+    }
+    void notFoundRefreshesTheServerAddress() {
+        QFETCH(bool, refreshWorks);
+        Setup s({QStringLiteral("找朋友")});
+        const QByteArray before = s.h.folder.readBytes(QStringLiteral("cons/guihu.inb"));
+        if (refreshWorks)
+            s.server.serveFile(QStringLiteral("/cons/guihu.txt"), "zzzNEWzzzzOLDzzz\r\n");
+        s.server.enqueue(FaultServer::status(404));
+        s.f->List1->setCurrentRow(0);
+        QTRY_COMPARE(s.f->List2->count(), 0);
+        QCOMPARE(s.h.notifier.notices, QStringList{QStringLiteral("文件无法找到")});
+        QCOMPARE(s.f->List1->item(0)->text(), QStringLiteral("* 找朋友"));
+        QCOMPARE(s.server.requests().last().decodedPath, QStringLiteral("/cons/guihu.txt"));
+        QVERIFY(!QFile::exists(s.h.folder.path(QStringLiteral("cons/guihu2.inb"))));
+        if (refreshWorks) {
+            QCOMPARE(s.f->serverFolder(), QStringLiteral("OLDNEW"));
+            QCOMPARE(s.h.folder.readBytes(QStringLiteral("cons/guihu.inb")),
+                     QByteArray("zzzNEWzzzzOLDzzz\r\n"));
+        } else {
+            QCOMPARE(s.f->serverFolder(), QStringLiteral("klmdef"));
+            QCOMPARE(s.h.folder.readBytes(QStringLiteral("cons/guihu.inb")), before);
+        }
+    }
+
+    void anUnsafeNameIsRefusedBeforeAnythingIsMade() {
+        Setup s({QStringLiteral("../../evil")});
+        s.f->List1->setCurrentRow(0);
+        QTRY_COMPARE(s.f->List2->count(), 0);
+        QCOMPARE(s.h.notifier.notices.size(), 1);
+        QVERIFY(s.h.notifier.notices.first().contains(QStringLiteral("../../evil")));
+        QCOMPARE(s.f->List1->item(0)->text(), QStringLiteral("* ../../evil"));
+        QVERIFY(s.server.requests().isEmpty());
+        QVERIFY(QDir(s.h.folder.path(QStringLiteral("res/fla"))).isEmpty());
+    }
+
+    void clicksDuringADownloadStillPlay() {
+        Setup s({QStringLiteral("慢"), QStringLiteral("快")});
+        s.h.folder.cacheProgram(QStringLiteral("快"));
+        FaultServer::Response slow = FaultServer::partial(0, 99, 100, movie(100));
+        slow.delayMs = 300;
+        s.server.enqueue(slow);
+        s.f->List1->setCurrentRow(0);
+        s.f->List1->setCurrentRow(1); // cached: plays at once
+        QVERIFY(s.h.player.movie().endsWith(QStringLiteral("快.swf")));
+        QCOMPARE(s.f->List2->count(), 1);
+        s.f->selectRow(0); // the downloading row: ignored
+        QCOMPARE(s.f->List2->count(), 1);
+        QTRY_COMPARE(s.f->List2->count(), 0);
+        QVERIFY(s.h.player.movie().endsWith(QStringLiteral("慢.swf")));
+    }
+};
+
+QTEST_MAIN(TestQueue)
+#include "tst_queue.moc"
