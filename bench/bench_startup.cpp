@@ -58,6 +58,17 @@ public:
     bool confirm(const QString&) override { return false; }
 };
 
+Form1Services services(FlashPlayer* player, InfoBrowser* browser, VoicePlayer* voice,
+                       Notifier* notifier, UrlOpener* opener) {
+    Form1Services s;
+    s.player = player;
+    s.browser = browser;
+    s.voice = voice;
+    s.notifier = notifier;
+    s.urlOpener = opener;
+    return s;
+}
+
 class NullOpener : public UrlOpener {
 public:
     void open(const QString&) override {}
@@ -106,7 +117,7 @@ int main(int argc, char* argv[]) {
     NullOpener opener;
     SoundEffectVoicePlayer voice;
     WebEngineInfoBrowser browser;
-    Form1Services s{&smallPlayer, &browser, &voice, &notifier, &opener, {}, {}, {}};
+    Form1Services s = services(&smallPlayer, &browser, &voice, &notifier, &opener);
     Form1 form(AppSettings{AppFolder(smallRoot), QStringLiteral("http://127.0.0.1:9/"),
                            QStringLiteral("http://127.0.0.1:9/")},
                s);
@@ -137,7 +148,7 @@ int main(int argc, char* argv[]) {
     {
         // The same rows through the window, into its list box.
         WebEngineInfoBrowser bigBrowser;
-        Form1Services bigServices{&bigPlayer, &bigBrowser, &voice, &notifier, &opener, {}, {}, {}};
+        Form1Services bigServices = services(&bigPlayer, &bigBrowser, &voice, &notifier, &opener);
         Form1 bigForm(AppSettings{folder, QStringLiteral("http://127.0.0.1:9/"),
                                   QStringLiteral("http://127.0.0.1:9/")},
                       bigServices);

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QNetworkAccessManager>
+#include <QStandardPaths>
 #include <cstdio>
 
 int main(int argc, char* argv[]) {
@@ -67,6 +68,9 @@ int main(int argc, char* argv[]) {
     services.endProcess = [] { QCoreApplication::quit(); };
     QNetworkAccessManager network;
     services.network = &network;
+    services.desktopFolder = [] {
+        return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    };
 
     Form1 form(options.settings, services);
     notifier.setParent(&form);

@@ -55,3 +55,9 @@ void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
         emit clicked();
 }
+
+void DropDownComboBox::showPopup() {
+    if (beforeDropDown && !beforeDropDown())
+        return;
+    QComboBox::showPopup();
+}

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QComboBox>
 #include <QLabel>
+#include <functional>
 
 // A picture control: shows one named bitmap resource and reports clicks and
 // presses.
@@ -45,6 +47,16 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+// An editable combo box that asks before it opens its list.
+class DropDownComboBox : public QComboBox {
+    Q_OBJECT
+public:
+    using QComboBox::QComboBox;
+    // Consulted before the list opens; false keeps it closed.
+    std::function<bool()> beforeDropDown;
+    void showPopup() override;
 };
 
 // The path of a bitmap resource by its id.

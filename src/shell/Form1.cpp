@@ -1,15 +1,18 @@
 #include "Form1.h"
 
 #include "catalogue/CategoryTable.h"
+#include "catalogue/CustomPrograms.h"
 #include "catalogue/History.h"
 #include "catalogue/ListLoader.h"
 #include "catalogue/ProgramName.h"
 #include "catalogue/TextFile.h"
+#include "manager/Dialog.h"
 #include "net/FileDownload.h"
 #include "net/ProgramDownload.h"
 #include "net/ServerAddress.h"
 #include "shell/Controls.h"
 #include "shell/DesktopServices.h"
+#include "shell/DesktopShortcut.h"
 #include "shell/FlashPlayer.h"
 #include "shell/InfoBrowser.h"
 #include "shell/Notifier.h"
@@ -22,10 +25,12 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QListWidget>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QTimer>
 
 namespace {
@@ -35,7 +40,10 @@ const QColor kPink(255, 192, 255);
 const QColor kRed(255, 0, 0);
 
 const QString kDownloading = QStringLiteral("正在下载，请稍候！");
-const QString kCustomFolder = QStringLiteral("自定义节目");
+const QString kCustomFolder = CustomPrograms::kFolder;
+const QString kFavouritesFile = QStringLiteral("cons/shoucang.inb");
+const QString kHistoryFile = QStringLiteral("cons/lishi.inb");
+const QString kUserListPage = QStringLiteral("show15.htm");
 const QString kOfflinePage = QStringLiteral("res/showoff.htm");
 const QString kTempWarning =
     QStringLiteral("请先解压缩再使用，不要直接运行压缩包！否则每次都要下载");
@@ -158,7 +166,9 @@ void Form1::createControls() {
         });
     }
 
-    Combo1 = placed(new QComboBox(this), "Combo1", {10680, 9840, 1695, 300});
+    auto* combo = placed(new DropDownComboBox(this), "Combo1", {10680, 9840, 1695, 300});
+    combo->beforeDropDown = [this] { return Combo1_DropDown(); };
+    Combo1 = combo;
     Combo1->setEditable(true);
     Combo1->setEditText(QStringLiteral("自定义节目"));
 
@@ -190,9 +200,39 @@ void Form1::createControls() {
     List3 = placed(new QListWidget(this), "List3", {240, 9720, 150, 240});
     List3->hide();
 
+    createMenus();
+
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(500);
+}
+
+void Form1::createMenus() {
+    auto menu = [this](const char* name, const QString& title) {
+        auto* m = new QMenu(title, this);
+        m->setObjectName(QString::fromLatin1(name));
+        return m;
+    };
+    auto entry = [this](QMenu* m, const char* name, const QString& text, void (Form1::*slot)()) {
+        QAction* a = m->addAction(text);
+        a->setObjectName(QString::fromLatin1(name));
+        connect(a, &QAction::triggered, this, slot);
+        return a;
+    };
+    file1 = menu("file1", QStringLiteral("菜单1"));
+    file1_1 = entry(file1, "file1_1", QStringLiteral("暂停"), &Form1::Image16_Click);
+    file1_2 = entry(file1, "file1_2", QStringLiteral("全屏"), &Form1::Image17_Click);
+    file1_3 = entry(file1, "file1_3", QStringLiteral("加入收藏"), &Form1::file1_3_Click);
+    file2 = menu("file2", QStringLiteral("菜单2"));
+    file2_1 = entry(file2, "file2_1", QStringLiteral("暂停"), &Form1::Image16_Click);
+    file2_2 = entry(file2, "file2_2", QStringLiteral("全屏"), &Form1::Image17_Click);
+    file2_3 = entry(file2, "file2_3", QStringLiteral("从收藏列表删除"), &Form1::file2_3_Click);
+    file2_4 = entry(file2, "file2_4", QStringLiteral("清空收藏列表"), &Form1::file2_4_Click);
+    file3 = menu("file3", QStringLiteral("菜单3"));
+    file3_1 = entry(file3, "file3_1", QStringLiteral("暂停"), &Form1::Image16_Click);
+    file3_2 = entry(file3, "file3_2", QStringLiteral("全屏"), &Form1::Image17_Click);
+    file3_3 = entry(file3, "file3_3", QStringLiteral("从历史记录删除"), &Form1::file3_3_Click);
+    file3_4 = entry(file3, "file3_4", QStringLiteral("清空历史记录"), &Form1::file3_4_Click);
 }
 
 void Form1::applyAppearance() {
@@ -247,6 +287,13 @@ void Form1::connectHandlers() {
     connect(m_services.browser, &InfoBrowser::navigateError, this,
             &Form1::WebBrowser1_NavigateError);
 
+    connect(Label1, &LinkLabel::clicked, this, &Form1::Label1_Click);
+    connect(Label2, &LinkLabel::clicked, this, &Form1::Label2_Click);
+    connect(Label3, &LinkLabel::clicked, this, &Form1::Label3_Click);
+    connect(Label4, &LinkLabel::clicked, this, &Form1::Label4_Click);
+    // A group chosen from the list or with the keys.
+    connect(Combo1, &QComboBox::activated, this, [this] { Combo1_Click(); });
+
     connect(Image15, &PictureBox::clicked, this, &Form1::Image15_Click);
     connect(Image16, &PictureBox::clicked, this, &Form1::Image16_Click);
     connect(Image17, &PictureBox::clicked, this, &Form1::Image17_Click);
@@ -262,9 +309,18 @@ void Form1::connectHandlers() {
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == List1->viewport()) {
         if (event->type() == QEvent::MouseButtonPress) {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            if (mouse->button() == Qt::RightButton) {
+                List1_MouseDown(mouse->button(), mouse->position().toPoint());
+                return true;
+            }
             m_rowAtPress = selectedRow();
         } else if (event->type() == QEvent::MouseButtonRelease) {
             const auto* mouse = static_cast<QMouseEvent*>(event);
+            if (mouse->button() == Qt::RightButton) {
+                List1_MouseUp(mouse->button(), mouse->globalPosition().toPoint());
+                return true;
+            }
             const QListWidgetItem* item = List1->itemAt(mouse->position().toPoint());
             // A new row was handled by the selection change already.
             if (mouse->button() == Qt::LeftButton && item && List1->row(item) == m_rowAtPress &&
@@ -295,6 +351,7 @@ void Form1::Form_Load() {
     m_services.browser->setSilent(true);
     SelectFirstCategory();
     CheckTempFolder();
+    ScanCustomGroups();
 }
 
 void Form1::ReadServerFolder() {
@@ -475,9 +532,9 @@ void Form1::List1_Click() {
         const QString group = Combo1->currentText();
         if (!ProgramName::isSafe(group) || !ProgramName::isSafe(text))
             return;
-        const QString path = m_settings.app.path(kCustomFolder + u'/' + group + u'/' + text +
-                                                 QStringLiteral(".swf"));
-        if (QFileInfo(path).isFile())
+        const QString path =
+            CustomPrograms::programFile(m_settings.app.path(kCustomFolder + u'/' + group), text);
+        if (!path.isEmpty())
             startProgram(path, false);
         return;
     }
@@ -716,4 +773,188 @@ void Form1::Command6_Click() {
 void Form1::fitPlayerToWindow() {
     ShockwaveFlash1->setGeometry(rect());
     Command6->raise();
+}
+
+// ---- favourites, history and custom programs ----
+
+bool Form1::refuseWhileDownloading() {
+    if (List2->count() == 0)
+        return false;
+    m_services.notifier->notice(kDownloading);
+    return true;
+}
+
+void Form1::Label2_Click() {
+    showUserList(ListKey::favourites, kFavouritesFile);
+}
+
+void Form1::Label3_Click() {
+    showUserList(ListKey::history, kHistoryFile);
+}
+
+void Form1::showUserList(const QString& key, const QString& file) {
+    if (m_currentListKey == key)
+        return;
+    if (refuseWhileDownloading())
+        return;
+    m_currentListKey = key;
+    LoadList(file);
+    setPlayMode(PlayMode::None);
+    navigateInfo(m_settings.webBase + kUserListPage);
+    ResetCategoryPictures();
+    Combo1->setEditText(kCustomFolder);
+}
+
+void Form1::List1_MouseDown(Qt::MouseButton button, const QPoint& position) {
+    if (button != Qt::RightButton)
+        return;
+    // The right button chooses the row under the pointer exactly as a left
+    // click would, playing or queueing it, before its menu opens.
+    const QListWidgetItem* item = List1->itemAt(position);
+    if (!item)
+        return;
+    selectRow(List1->row(item));
+}
+
+void Form1::List1_MouseUp(Qt::MouseButton button, const QPoint& globalPosition) {
+    if (button != Qt::RightButton)
+        return;
+    QMenu* menu = file1;
+    if (m_currentListKey == ListKey::favourites)
+        menu = file2;
+    else if (m_currentListKey == ListKey::history)
+        menu = file3;
+    menu->popup(globalPosition);
+}
+
+void Form1::file1_3_Click() {
+    Notifier& notifier = *m_services.notifier;
+    if (m_currentListKey == ListKey::custom) {
+        notifier.message(QStringLiteral("此类不能加入！"));
+        return;
+    }
+    const int row = selectedRow();
+    if (row < 0) {
+        notifier.message(QStringLiteral("请先选择节目"));
+        return;
+    }
+    const QString text = List1->item(row)->text();
+    if (!text.startsWith(QStringLiteral("  "))) {
+        notifier.message(QStringLiteral("请下载完成后再加入“收藏”！"));
+        return;
+    }
+    QString error;
+    if (!TextFile::append(m_settings.app.path(kFavouritesFile), ProgramName::fromRow(text),
+                          &error)) {
+        notifier.message(QStringLiteral("无法写入收藏列表：%1").arg(error));
+        return;
+    }
+    notifier.message(text + QStringLiteral(" 成功加入到收藏"));
+}
+
+void Form1::file2_3_Click() {
+    deleteUserListRow(kFavouritesFile);
+}
+
+void Form1::file3_3_Click() {
+    deleteUserListRow(kHistoryFile);
+}
+
+void Form1::deleteUserListRow(const QString& file) {
+    const int row = selectedRow();
+    if (row < 0)
+        return;
+    // While a download runs, rows carry status texts and the queue points
+    // at rows by their place; neither may change under it.
+    if (refuseWhileDownloading())
+        return;
+    QStringList names;
+    for (int i = 0; i < List1->count(); ++i)
+        if (i != row)
+            names.append(ProgramName::fromRow(List1->item(i)->text()));
+    QString error;
+    if (!TextFile::rewrite(m_settings.app.path(file), names, &error)) {
+        m_services.notifier->message(QStringLiteral("无法写入列表文件 %1：%2").arg(file, error));
+        return;
+    }
+    // Removing the row must not choose (and play) its neighbour: afterwards
+    // nothing is selected.
+    const QSignalBlocker quiet(List1);
+    delete List1->takeItem(row);
+    List1->clearSelection();
+    List1->setCurrentRow(-1);
+}
+
+void Form1::file2_4_Click() {
+    clearUserList(kFavouritesFile, QStringLiteral("确实要清空收藏列表吗？"));
+}
+
+void Form1::file3_4_Click() {
+    clearUserList(kHistoryFile, QStringLiteral("确实要清空历史记录吗？"));
+}
+
+void Form1::clearUserList(const QString& file, const QString& question) {
+    if (refuseWhileDownloading())
+        return;
+    if (!m_services.notifier->confirm(question))
+        return;
+    QString error;
+    if (!TextFile::truncate(m_settings.app.path(file), &error)) {
+        m_services.notifier->message(QStringLiteral("无法写入列表文件 %1：%2").arg(file, error));
+        return;
+    }
+    List1->clear();
+}
+
+void Form1::ScanCustomGroups() {
+    Combo1->addItems(CustomPrograms::groups(m_settings.app.path(kCustomFolder)));
+    Combo1->setEditText(kCustomFolder);
+}
+
+bool Form1::Combo1_DropDown() {
+    if (m_currentListKey == ListKey::custom)
+        return true;
+    if (List2->count() == 0)
+        return true;
+    Combo1->setEditText(kCustomFolder);
+    m_services.notifier->notice(kDownloading);
+    List1->setFocus();
+    return false;
+}
+
+void Form1::Combo1_Click() {
+    // Chosen with the keys, the list never opened: the same refusal.
+    if (!Combo1_DropDown())
+        return;
+    m_currentListKey = ListKey::custom;
+    setPlayMode(PlayMode::None);
+    navigateInfo(m_settings.webBase + kUserListPage);
+    ResetCategoryPictures();
+    const QString group = Combo1->currentText();
+    List1->clear();
+    if (ProgramName::isSafe(group))
+        List1->addItems(
+            CustomPrograms::programs(m_settings.app.path(kCustomFolder + u'/' + group)));
+    if (List1->count() == 0)
+        m_services.notifier->message(QStringLiteral("您可以把喜欢的swf格式flash放在") + u'"' +
+                                     QStringLiteral("Kibu播放器\\自定义节目") + u'"' +
+                                     QStringLiteral("各分类文件夹下,请参照使用帮助"));
+    List1->setFocus();
+}
+
+void Form1::Label4_Click() {
+    Dialog dialog(m_settings.app, *m_services.notifier, this);
+    dialog.exec();
+}
+
+void Form1::Label1_Click() {
+    const QString desktop = m_services.desktopFolder ? m_services.desktopFolder() : QString();
+    if (desktop.isEmpty())
+        return;
+    if (m_settings.app.root().contains(QStringLiteral("Temp"))) {
+        m_services.notifier->message(QStringLiteral("请先解压缩再使用，不要直接运行压缩包！"));
+        return;
+    }
+    if (DesktopShortcut::write(desktop, m_settings.app.root()))
+        m_services.notifier->message(QStringLiteral("已经成功在桌面上创建了快捷方式！"));
 }

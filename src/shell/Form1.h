@@ -17,6 +17,8 @@ class Notifier;
 class PictureBox;
 class QComboBox;
 class QListWidget;
+class QMenu;
+class QAction;
 class QNetworkAccessManager;
 class QPushButton;
 class QRadioButton;
@@ -50,6 +52,8 @@ struct Form1Services {
     QNetworkAccessManager* network = nullptr;
     // How long one range request may take (tests shorten it).
     int requestLimitMs = 24000;
+    // The user's desktop folder; empty when there is none.
+    std::function<QString()> desktopFolder;
 };
 
 // The main window. Controls and handlers keep the names the stored data and
@@ -84,6 +88,14 @@ public:
     QScrollBar* HScroll1 = nullptr;
     QPushButton* Command6 = nullptr;
     QTimer* Timer1 = nullptr;
+    // The main list's context menus: categories and custom groups, the
+    // favourites, the history.
+    QMenu* file1 = nullptr;
+    QMenu* file2 = nullptr;
+    QMenu* file3 = nullptr;
+    QAction *file1_1 = nullptr, *file1_2 = nullptr, *file1_3 = nullptr;
+    QAction *file2_1 = nullptr, *file2_2 = nullptr, *file2_3 = nullptr, *file2_4 = nullptr;
+    QAction *file3_1 = nullptr, *file3_2 = nullptr, *file3_3 = nullptr, *file3_4 = nullptr;
     QWidget* ShockwaveFlash1 = nullptr;
     QWidget* WebBrowser1 = nullptr;
 
@@ -134,6 +146,23 @@ public:
     bool isFullScreenMode() const { return m_fullScreen; }
     int tickCount() const { return m_tick.ticks(); }
 
+    // Favourites, history, custom programs and the links.
+    void Label1_Click();
+    void Label2_Click();
+    void Label3_Click();
+    void Label4_Click();
+    void List1_MouseDown(Qt::MouseButton button, const QPoint& position);
+    void List1_MouseUp(Qt::MouseButton button, const QPoint& globalPosition);
+    void file1_3_Click(); // add to the favourites
+    void file2_3_Click(); // delete one favourite
+    void file2_4_Click(); // clear the favourites
+    void file3_3_Click(); // delete one history entry
+    void file3_4_Click(); // clear the history
+    void ScanCustomGroups();
+    // False refuses to open the list.
+    bool Combo1_DropDown();
+    void Combo1_Click();
+
     // The selected row of the main list, -1 with none.
     int selectedRow() const;
     // Selects a row the way a user's click does, running List1_Click also
@@ -162,6 +191,11 @@ private:
     void onProgramDownloaded(int row, const QString& rowText, int result);
     void endHeadOfQueue();
     void setRowText(int row, const QString& text);
+    void createMenus();
+    void showUserList(const QString& key, const QString& file);
+    void deleteUserListRow(const QString& file);
+    void clearUserList(const QString& file, const QString& question);
+    bool refuseWhileDownloading();
     void fitPlayerToWindow();
     class TickWindow;
 

@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QNetworkAccessManager>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 // A main window on a throw-away application folder, with every outside
@@ -35,6 +36,7 @@ struct FormHarness {
     QNetworkAccessManager ownNetwork;
     QNetworkAccessManager* network = &ownNetwork;
     int requestLimitMs = 24000;
+    std::function<QString()> desktopFolder;
     std::unique_ptr<Form1> form;
 
     Form1* make(bool manualTicks = true) {
@@ -49,6 +51,7 @@ struct FormHarness {
         s.checkForUpdate = [this] { ++updateChecks; };
         s.network = network;
         s.requestLimitMs = requestLimitMs;
+        s.desktopFolder = desktopFolder;
         form = std::make_unique<Form1>(AppSettings{folder.app(), downloadBase, kWeb}, s);
         if (manualTicks)
             form->Timer1->stop();

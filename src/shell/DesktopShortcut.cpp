@@ -1,0 +1,53 @@
+#include "DesktopShortcut.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+
+namespace DesktopShortcut {
+
+namespace {
+
+// An Exec argument: quoted, with the characters that are special inside
+// quotes escaped, and then backslashes doubled once more because the whole
+// value is itself an escaped string.
+QString execArgument(const QString& path) {
+    QString quoted;
+    for (const QChar c : path) {
+        if (c == u'"' || c == u'`' || c == u'$' || c == u'\\')
+            quoted += u'\\';
+        quoted += c;
+    }
+    quoted = u'"' + quoted + u'"';
+    quoted.replace(u'\\', QStringLiteral("\\\\"));
+    // A literal percent sign would be read as a field code.
+    quoted.replace(u'%', QStringLiteral("%%"));
+    return quoted;
+}
+
+} // namespace
+
+QString entryText(const QString& appFolder) {
+    const QString program = QDir(appFolder).filePath(kExecutable);
+    return QStringLiteral("[Desktop Entry]\n"
+                          "Type=Application\n"
+                          "Name=Kibu播放器\n"
+                          "Exec=%1\n"
+                          "Terminal=false\n")
+        .arg(execArgument(QDir::toNativeSeparators(program)));
+}
+
+bool write(const QString& desktopFolder, const QString& appFolder) {
+    if (desktopFolder.isEmpty() || !QDir(desktopFolder).exists())
+        return false;
+    const QString path = QDir(desktopFolder).filePath(kFileName);
+    QSaveFile file(path);
+    const QByteArray bytes = entryText(appFolder).toUtf8();
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        return false;
+    // Desktops start only launchers that are marked executable.
+    return QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner |
+                                           QFile::ExeGroup | QFile::ExeOther);
+}
+
+} // namespace DesktopShortcut
