@@ -1,4 +1,5 @@
 #include "app/AppOptions.h"
+#include "net/SelfUpdate.h"
 #include "shell/DesktopServices.h"
 #include "shell/Form1.h"
 #include "shell/MessageBoxNotifier.h"
@@ -12,6 +13,7 @@
 #include <QNetworkAccessManager>
 #include <QStandardPaths>
 #include <cstdio>
+#include <cstdlib>
 
 int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("kibu-player"));
@@ -68,6 +70,15 @@ int main(int argc, char* argv[]) {
     services.endProcess = [] { QCoreApplication::quit(); };
     QNetworkAccessManager network;
     services.network = &network;
+    // Once a new version's updater runs, this program ends at once: no
+    // window closing, no date written.
+    ProcessUpdaterLauncher launcher;
+    SelfUpdate selfUpdate(&network, options.settings.app, options.settings.downloadBase, launcher,
+                          [] {
+                              std::fflush(nullptr);
+                              std::_Exit(0);
+                          });
+    services.checkForUpdate = [&selfUpdate] { selfUpdate.CheckForUpdate(); };
     services.desktopFolder = [] {
         return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
     };

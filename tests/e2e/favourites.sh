@@ -21,6 +21,8 @@ cp -r "$engine" "$app/res/ruffle"
 "$swfgen" --frames 600 --size 550x400 --background 00C000 "$app/res/fla/小星星.swf"
 "$swfgen" --frames 600 --size 550x400 --background 0000C0 "$app/res/fla/两只老虎.swf"
 [ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
+# On the X server, whatever the tests around it use.
+export QT_QPA_PLATFORM=xcb
 
 "$player" --app-dir "$app" --web-base http://127.0.0.1:9/ --download-base http://127.0.0.1:9/ \
   >"$work/player.log" 2>&1 &

@@ -1,0 +1,155 @@
+#include "SelfUpdate.h"
+
+#include "FileDownload.h"
+#include "FileOps.h"
+#include "catalogue/TextFile.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <optional>
+
+namespace {
+
+const QString kInstalled = QStringLiteral("cons/update.inb");
+const QString kOffered = QStringLiteral("cons/update2.inb");
+const QString kVersionTemp = QStringLiteral("cons/updatetemp.inb");
+const QString kUpdater = QStringLiteral("cons/kibugx.exe");
+const QString kUpdaterTemp = QStringLiteral("cons/kibugxtemp.exe");
+
+// The text of a file, or nothing when it cannot be read.
+std::optional<QString> readText(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return TextFile::decode(f.readAll());
+}
+
+} // namespace
+
+bool ProcessUpdaterLauncher::start(const QString& program) {
+    if (!QFile::setPermissions(program, QFile::permissions(program) | QFile::ExeOwner |
+                                            QFile::ExeGroup | QFile::ExeOther))
+        return false;
+    return QProcess::startDetached(program, {});
+}
+
+SelfUpdate::SelfUpdate(QNetworkAccessManager* network, AppFolder app, QString downloadBase,
+                       UpdaterLauncher& launcher, std::function<void()> exitNow, QObject* parent)
+    : QObject(parent), m_network(network), m_app(std::move(app)), m_base(std::move(downloadBase)),
+      m_launcher(launcher), m_exitNow(std::move(exitNow)) {}
+
+QString SelfUpdate::offeredDigest(const QString& versionText) {
+    // The second field of the first line that holds anything: after the
+    // first field (quoted or not) and its comma.
+    static const QRegularExpression line(
+        QStringLiteral(R"re(^[ \t]*(?:"[^"]*"[^,]*|[^,]*),[ \t]*"?([0-9A-Fa-f]{64})"?[ \t]*(?:,|$))re"));
+    for (const QString& l : TextFile::splitLines(versionText)) {
+        if (l.trimmed().isEmpty())
+            continue;
+        const auto match = line.match(l);
+        return match.hasMatch() ? match.captured(1).toLower() : QString();
+    }
+    return {};
+}
+
+bool SelfUpdate::mayStart(const QString& downloadBase, const QString& digest,
+                          const QByteArray& updater) {
+    if (!digest.isEmpty())
+        return QCryptographicHash::hash(updater, QCryptographicHash::Sha256).toHex() ==
+               digest.toLatin1();
+    // Without a digest only a verified HTTPS server is trusted; Qt refuses
+    // bad certificates and never follows a redirect from HTTPS to HTTP.
+    return downloadBase.startsWith(QStringLiteral("https://"), Qt::CaseInsensitive);
+}
+
+void SelfUpdate::CheckForUpdate() {
+    if (m_started)
+        return;
+    m_started = true;
+    if (!FileOps::deleteIfExists(m_app.path(kUpdater))) {
+        stop();
+        return;
+    }
+    auto* download = new FileDownload(m_network, QUrl(m_base + QStringLiteral("cons/update.txt")),
+                                      m_app.path(kVersionTemp), m_app.path(kOffered), this);
+    download->setRequestLimit(m_limitMs);
+    connect(download, &FileDownload::finished, this, [this, download] {
+        download->deleteLater();
+        onVersionFetched();
+    });
+    download->start();
+}
+
+void SelfUpdate::onVersionFetched() {
+    // A copy left by an earlier check whose updater did not arrive counts too.
+    if (!QFileInfo(m_app.path(kOffered)).isFile()) {
+        stop();
+        return;
+    }
+    const auto offeredText = readText(m_app.path(kOffered));
+    const auto installed = TextFile::readFirstField(m_app.path(kInstalled));
+    if (!offeredText || !installed) {
+        stop();
+        return;
+    }
+    if (TextFile::firstField(*offeredText) == *installed) {
+        FileOps::deleteIfExists(m_app.path(kOffered));
+        stop();
+        return;
+    }
+    m_digest = offeredDigest(*offeredText);
+    auto* download = new FileDownload(m_network, QUrl(m_base + QStringLiteral("cons/kibugx.exe")),
+                                      m_app.path(kUpdaterTemp), m_app.path(kUpdater), this);
+    download->setRequestLimit(m_limitMs);
+    connect(download, &FileDownload::finished, this, [this, download] {
+        download->deleteLater();
+        onUpdaterFetched();
+    });
+    download->start();
+}
+
+void SelfUpdate::onUpdaterFetched() {
+    const QString updater = m_app.path(kUpdater);
+    if (!QFileInfo(updater).isFile()) {
+        stop();
+        return;
+    }
+    QFile file(updater);
+    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    if (bytes.isEmpty() || !mayStart(m_base, m_digest, bytes)) {
+        // Not known to be the server's: it never runs, and the installed
+        // mark stays, so that a proper updater is fetched next time.
+        FileOps::deleteIfExists(updater);
+        stop();
+        return;
+    }
+    // The offered mark becomes the installed one before the updater runs;
+    // should the updater not start after all, the old mark comes back, or
+    // this version would pass for the new one from now on.
+    const QString installed = m_app.path(kInstalled);
+    QFile installedFile(installed);
+    const QByteArray installedBytes =
+        installedFile.open(QIODevice::ReadOnly) ? installedFile.readAll() : QByteArray();
+    installedFile.close();
+    if (!FileOps::replaceFile(m_app.path(kOffered), installed)) {
+        stop();
+        return;
+    }
+    if (!m_launcher.start(updater)) {
+        QSaveFile restore(installed);
+        if (restore.open(QIODevice::WriteOnly) &&
+            restore.write(installedBytes) == installedBytes.size())
+            restore.commit();
+        stop();
+        return;
+    }
+    m_exitNow();
+}
+
+void SelfUpdate::stop() {
+    emit finished();
+}
