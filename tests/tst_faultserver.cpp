@@ -197,14 +197,23 @@ private slots:
         m_server->serveFile(QStringLiteral("/a"), "after");
 
         auto reply = get(QStringLiteral("a"));
-        QCOMPARE(reply->error(), QNetworkReply::RemoteHostClosedError);
+        // Qt reports the early close as RemoteHostClosedError only some of the
+        // time; otherwise the reply finishes without error and Qt quietly sends
+        // the request again. Only the count against Content-Length always shows it.
+        QVERIFY(reply->isFinished());
+        QVERIFY(reply->error() == QNetworkReply::NoError ||
+                reply->error() == QNetworkReply::RemoteHostClosedError);
         QCOMPARE(reply->rawHeader("Connection"), QByteArray("close"));
         QCOMPARE(reply->readAll(), received);
+        QVERIFY(reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > received.size());
 
         // The broken connection is not reused for the next request.
-        reply = get(QStringLiteral("a"));
+        m_server->serveFile(QStringLiteral("/b"), "after");
+        reply = get(QStringLiteral("b"));
         QCOMPARE(reply->readAll(), QByteArray("after"));
-        QCOMPARE(m_server->connectionCount(), 2);
+        const FaultServer::Request last = m_server->requests().last();
+        QCOMPARE(last.path, QByteArray("/b"));
+        QVERIFY(last.connection != m_server->requests().first().connection);
     }
 
     void resetsConnections() {

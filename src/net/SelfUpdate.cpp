@@ -45,8 +45,8 @@ SelfUpdate::SelfUpdate(QNetworkAccessManager* network, AppFolder app, QString do
 QString SelfUpdate::offeredDigest(const QString& versionText) {
     // The second field of the first line that holds anything: after the
     // first field (quoted or not) and its comma.
-    static const QRegularExpression line(
-        QStringLiteral(R"re(^[ \t]*(?:"[^"]*"[^,]*|[^,]*),[ \t]*"?([0-9A-Fa-f]{64})"?[ \t]*(?:,|$))re"));
+    static const QRegularExpression line(QStringLiteral(
+        R"re(^[ \t]*(?:"[^"]*"[^,]*|[^,]*),[ \t]*"?([0-9A-Fa-f]{64})"?[ \t]*(?:,|$))re"));
     for (const QString& l : TextFile::splitLines(versionText)) {
         if (l.trimmed().isEmpty())
             continue;
@@ -74,12 +74,17 @@ void SelfUpdate::CheckForUpdate() {
         stop();
         return;
     }
-    auto* download = new FileDownload(m_network, QUrl(m_base + QStringLiteral("cons/update.txt")),
-                                      m_app.path(kVersionTemp), m_app.path(kOffered), this);
+    fetch(QStringLiteral("cons/update.txt"), kVersionTemp, kOffered, &SelfUpdate::onVersionFetched);
+}
+
+void SelfUpdate::fetch(const QString& remote, const QString& temp, const QString& local,
+                       void (SelfUpdate::*then)()) {
+    auto* download = new FileDownload(m_network, QUrl(m_base + remote), m_app.path(temp),
+                                      m_app.path(local), this);
     download->setRequestLimit(m_limitMs);
-    connect(download, &FileDownload::finished, this, [this, download] {
+    connect(download, &FileDownload::finished, this, [this, download, then] {
         download->deleteLater();
-        onVersionFetched();
+        (this->*then)();
     });
     download->start();
 }
@@ -102,14 +107,7 @@ void SelfUpdate::onVersionFetched() {
         return;
     }
     m_digest = offeredDigest(*offeredText);
-    auto* download = new FileDownload(m_network, QUrl(m_base + QStringLiteral("cons/kibugx.exe")),
-                                      m_app.path(kUpdaterTemp), m_app.path(kUpdater), this);
-    download->setRequestLimit(m_limitMs);
-    connect(download, &FileDownload::finished, this, [this, download] {
-        download->deleteLater();
-        onUpdaterFetched();
-    });
-    download->start();
+    fetch(QStringLiteral("cons/kibugx.exe"), kUpdaterTemp, kUpdater, &SelfUpdate::onUpdaterFetched);
 }
 
 void SelfUpdate::onUpdaterFetched() {

@@ -51,6 +51,9 @@ signals:
     void finished();
 
 private:
+    // DownloadFile below the download base, then the next step.
+    void fetch(const QString& remote, const QString& temp, const QString& local,
+               void (SelfUpdate::*then)());
     void onVersionFetched();
     void onUpdaterFetched();
     void stop();

@@ -93,20 +93,25 @@ qint64 bodyBytesToSend(const FaultServer::Request& request, const FaultServer::R
     return response.body.size();
 }
 
+// True when the body sent differs from the length declared for it.
+bool endsShort(const FaultServer::Request& request, const FaultServer::Response& response) {
+    if (request.method == "HEAD")
+        return false;
+    qint64 length = response.body.size();
+    if (const QByteArray* declared = findHeader(response.headers, "Content-Length")) {
+        bool ok = false;
+        length = declared->trimmed().toLongLong(&ok);
+        if (!ok)
+            return true;
+    }
+    return length != bodyBytesToSend(request, response);
+}
+
 // A connection can only carry another answer when the client can tell where
 // this one ends; a short or overlong body has to be ended by closing.
 bool closesAfter(const FaultServer::Request& request, const FaultServer::Response& response) {
-    if (response.truncateBodyAt >= 0 || asksToClose(request.headers) ||
-        asksToClose(response.headers))
-        return true;
-    if (request.method == "HEAD")
-        return false;
-    const QByteArray* declared = findHeader(response.headers, "Content-Length");
-    if (!declared)
-        return false;
-    bool ok = false;
-    const qint64 length = declared->trimmed().toLongLong(&ok);
-    return !ok || length != bodyBytesToSend(request, response);
+    return response.truncateBodyAt >= 0 || asksToClose(request.headers) ||
+           asksToClose(response.headers) || endsShort(request, response);
 }
 
 bool parseHead(const QByteArray& head, FaultServer::Request* request) {
