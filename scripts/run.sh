@@ -6,13 +6,26 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build="$here/build"
-port=8780
 shot=${1:-$here/kibu-screenshot.png}
 
 "$here/scripts/setup.sh"
 "$here/scripts/build.sh" "$build"
-"$here/scripts/demo-server.sh" start "$build" "$port"
-trap '"$here/scripts/demo-server.sh" stop "$build"' EXIT
+# The demo web site and content server, stopped when the player exits.
+run=$(mktemp -d)
+trap '"$here/scripts/demo-server.sh" stop "$run"; rm -rf "$run"' EXIT
+port=$("$here/scripts/demo-server.sh" start "$build" "$run")
+echo "Demo web site and content server: http://127.0.0.1:$port/"
+
+# A few programs come already in the cache; the others download on their
+# first click.
+mark=$(head -n1 "$here/demo/server-address.txt" | cut -d, -f1)
+for list in b01 b04 b07 b08 b10; do
+  name=$(head -n1 "$here/demo/catalogue/$list.txt" | tr -d '\r')
+  src="$build/demo-site/${mark:10:3}${mark:3:3}/fla/$name.swf"
+  if [ -f "$src" ] && [ ! -f "$build/app/res/fla/$name.swf" ]; then
+    cp "$src" "$build/app/res/fla/"
+  fi
+done
 
 args=(--app-dir "$build/app" --web-base "http://127.0.0.1:$port/"
       --download-base "http://127.0.0.1:$port/")
