@@ -19,7 +19,34 @@ QByteArray movie(int size) {
     return bytes;
 }
 
+// An answer to a range request for content, as a server with ranges gives it.
+FaultServer::Response rangeAnswer(const QByteArray& content, const QByteArray& range) {
+    const QByteArray spec = range.mid(range.indexOf('=') + 1);
+    const qint64 first = spec.left(spec.indexOf('-')).toLongLong();
+    const qint64 last =
+        std::min<qint64>(spec.mid(spec.indexOf('-') + 1).toLongLong(), content.size() - 1);
+    return FaultServer::partial(first, last, content.size(), content.mid(first, last - first + 1));
+}
+
+enum class Fault {
+    Refused,
+    NotFound,
+    ServerError,
+    WholeFile,
+    NoContentRange,
+    UnknownTotal,
+    GarbledRange,
+    WrongFirstByte,
+    ShortBody,
+    ClosedMidBody,
+    Reset,
+    Stalled,
+    PastTheEndTooEarly,
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(Fault)
 
 // The program download queue in the window, against a local server.
 class TestQueue : public QObject {
@@ -133,6 +160,97 @@ private slots:
         QCOMPARE(s.f->List1->item(0)->text(), QStringLiteral("* 小燕子"));
         QVERIFY(!QFile::exists(s.cached(QStringLiteral("小燕子"))));
         QCOMPARE(s.h.player.movie(), QStringLiteral("http://"));
+    }
+
+    // Each way a download can fail, with a second program queued behind it:
+    // the message, the row put back, no cache file, and the queue going on.
+    void everyFailureLeavesTheQueueGoing_data() {
+        QTest::addColumn<Fault>("fault");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("403") << Fault::Refused << QStringLiteral("连接数过多");
+        QTest::newRow("404") << Fault::NotFound << QStringLiteral("文件无法找到");
+        QTest::newRow("500, another waiting") << Fault::ServerError << QString();
+        QTest::newRow("200 to a range") << Fault::WholeFile << QStringLiteral("不支持断点续传");
+        QTest::newRow("no Content-Range")
+            << Fault::NoContentRange << QStringLiteral("无法获取文件大小！");
+        QTest::newRow("total *") << Fault::UnknownTotal << QString();
+        QTest::newRow("garbled Content-Range") << Fault::GarbledRange << QString();
+        QTest::newRow("wrong first byte")
+            << Fault::WrongFirstByte << QStringLiteral("不支持断点续传");
+        QTest::newRow("short 206") << Fault::ShortBody << QString();
+        QTest::newRow("closed mid-body") << Fault::ClosedMidBody << QString();
+        QTest::newRow("reset") << Fault::Reset << QString();
+        QTest::newRow("stall past the limit") << Fault::Stalled << QStringLiteral("下载文件超时");
+        QTest::newRow("416 with bytes missing") << Fault::PastTheEndTooEarly << QString();
+    }
+    void everyFailureLeavesTheQueueGoing() {
+        QFETCH(Fault, fault);
+        QFETCH(QString, message);
+        Setup s({QStringLiteral("坏"), QStringLiteral("好")});
+        const QByteArray good = movie(50000);
+        const QByteArray bad = movie(100000);
+        int badRequests = 0;
+        s.server.setFallback([&](const FaultServer::Request& r) {
+            if (r.decodedPath.endsWith(QStringLiteral("好.swf")))
+                return rangeAnswer(good, r.header("Range"));
+            if (!r.decodedPath.endsWith(QStringLiteral("坏.swf")))
+                return FaultServer::status(404);
+            ++badRequests;
+            FaultServer::Response a = rangeAnswer(bad, r.header("Range"));
+            switch (fault) {
+            case Fault::Refused:
+                return FaultServer::status(403);
+            case Fault::NotFound:
+                return FaultServer::status(404);
+            case Fault::ServerError:
+                return FaultServer::status(500);
+            case Fault::WholeFile: {
+                FaultServer::Response whole = FaultServer::status(200);
+                whole.body = bad;
+                return whole;
+            }
+            case Fault::NoContentRange:
+                a.headers.clear();
+                return a;
+            case Fault::UnknownTotal:
+                a.headers = {{"Content-Range", QByteArray("bytes 0-40960/*")}};
+                return a;
+            case Fault::GarbledRange:
+                a.headers = {{"Content-Range", QByteArray("bytes zero to all")}};
+                return a;
+            case Fault::WrongFirstByte:
+                return FaultServer::partial(5, 40965, bad.size(), bad.mid(5, 40961));
+            case Fault::ShortBody:
+                a.body.chop(1000);
+                return a;
+            case Fault::ClosedMidBody:
+                a.truncateBodyAt = 1000;
+                return a;
+            case Fault::Reset:
+                a.resetConnection = true;
+                return a;
+            case Fault::Stalled:
+                a.headerOnlyThenStallMs = 3000;
+                return a;
+            case Fault::PastTheEndTooEarly:
+                return badRequests == 1 ? a : FaultServer::status(416);
+            }
+            return a;
+        });
+
+        s.f->List1->setCurrentRow(0);
+        s.f->List1->setCurrentRow(1);
+        QCOMPARE(s.f->List1->item(1)->text(), QStringLiteral("准备下载"));
+        QTRY_COMPARE_WITH_TIMEOUT(s.f->List2->count(), 0, 8000);
+
+        QCOMPARE(s.h.notifier.notices, message.isEmpty() ? QStringList() : QStringList{message});
+        QCOMPARE(s.f->List1->item(0)->text(), QStringLiteral("* 坏"));
+        QVERIFY(!QFile::exists(s.cached(QStringLiteral("坏"))));
+        QCOMPARE(s.f->List1->item(1)->text(), QStringLiteral("  好"));
+        QFile cached(s.cached(QStringLiteral("好")));
+        QVERIFY(cached.open(QIODevice::ReadOnly));
+        QCOMPARE(cached.readAll(), good);
+        QVERIFY(s.h.player.movie().endsWith(QStringLiteral("好.swf")));
     }
 
     void aTimeOutSaysSo() {
