@@ -101,6 +101,33 @@ private slots:
         QCOMPARE(f->List1->count(), 0);
     }
 
+    void aListFileThatCannotBeWrittenChangesNothing() {
+        FormHarness h;
+        h.folder.writeList(kFavourites, {QStringLiteral("一"), QStringLiteral("二")});
+        h.folder.cacheProgram(QStringLiteral("一"));
+        Form1* f = h.load();
+        f->Label2_Click();
+        // A folder in the file's place defeats every write, also as root.
+        QVERIFY(QFile::remove(h.folder.path(kFavourites)));
+        QVERIFY(QDir().mkpath(h.folder.path(kFavourites + QStringLiteral("/x"))));
+        f->List1->setCurrentRow(0);
+        f->file2_3_Click();
+        h.notifier.answer = true;
+        f->file2_4_Click();
+        QCOMPARE(h.notifier.messages.size(), 2);
+        QVERIFY(h.notifier.messages.first().contains(kFavourites));
+        QCOMPARE(f->List1->count(), 2);
+        QVERIFY(QFileInfo(h.folder.path(kFavourites + QStringLiteral("/x"))).isDir());
+
+        f->Image_Click(1);
+        h.folder.writeList(kList, {QStringLiteral("一")});
+        f->LoadList(kList);
+        f->List1->setCurrentRow(0);
+        f->file1_3_Click();
+        QCOMPARE(h.notifier.messages.size(), 3);
+        QVERIFY(!h.notifier.messages.last().contains(QStringLiteral("成功")));
+    }
+
     void clearingAsksFirst() {
         FormHarness h;
         h.folder.writeList(kHistory, {QStringLiteral("甲"), QStringLiteral("乙")});
