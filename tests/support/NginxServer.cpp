@@ -79,8 +79,8 @@ bool NginxServer::start() {
         m_error = QStringLiteral("nginx is not installed (not on PATH)");
         return false;
     }
-    for (const QString& folder : {QStringLiteral("www"), QStringLiteral("logs"),
-                                  QStringLiteral("tmp")}) {
+    for (const QString& folder :
+         {QStringLiteral("www"), QStringLiteral("logs"), QStringLiteral("tmp")}) {
         if (!QDir().mkpath(path(folder))) {
             m_error = QStringLiteral("cannot make ") + path(folder);
             return false;
@@ -138,8 +138,8 @@ http {
     // -e: the error log before the configuration is read, which would
     // otherwise be the system's.
     m_process.setProgram(executable());
-    m_process.setArguments({QStringLiteral("-p"), prefix, QStringLiteral("-c"), conf,
-                            QStringLiteral("-e"), errorLog});
+    m_process.setArguments(
+        {QStringLiteral("-p"), prefix, QStringLiteral("-c"), conf, QStringLiteral("-e"), errorLog});
     m_process.start();
     if (!m_process.waitForStarted()) {
         m_error = QStringLiteral("nginx did not start: ") + m_process.errorString();
