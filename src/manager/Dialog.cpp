@@ -22,21 +22,9 @@ const QString kDeleteQuestion = QStringLiteral("确实要删除这个节目吗�
 constexpr int kInnerWidth = 5625;
 constexpr int kInnerHeight = 9405;
 
-struct Design {
-    int left, top, width, height;
-};
-
-// Names a widget after its control and puts it at its design geometry, given
-// in twips relative to its parent.
-template <typename W> W* placed(W* widget, const QString& name, Design d) {
-    widget->setObjectName(name);
-    widget->setGeometry(pixelsFromTwips(d.left), pixelsFromTwips(d.top), pixelsFromTwips(d.width),
-                        pixelsFromTwips(d.height));
-    return widget;
-}
-
-QPushButton* button(QWidget* parent, const QString& name, const QString& caption, Design d) {
-    auto* b = placed(new QPushButton(caption, parent), name, d);
+QPushButton* button(QWidget* parent, const QString& name, const QString& caption,
+                    const TwipsRect& d) {
+    auto* b = placedTwips(new QPushButton(caption, parent), name, d);
     // No button answers Enter: it would load a category over unsaved edits
     // or save without being asked to.
     b->setAutoDefault(false);
@@ -68,12 +56,12 @@ Dialog::Dialog(const AppFolder& app, Notifier& notifier, QWidget* parent)
 }
 
 void Dialog::createControls() {
-    Frame1 = placed(new QGroupBox(QStringLiteral("节目顺序调整"), this), QStringLiteral("Frame1"),
-                    {60, 120, 5535, 8655});
-    Label2 = placed(
+    Frame1 = placedTwips(new QGroupBox(QStringLiteral("节目顺序调整"), this),
+                         QStringLiteral("Frame1"), {60, 120, 5535, 8655});
+    Label2 = placedTwips(
         new QLabel(QStringLiteral("把喜欢的节目向上移，不喜欢的向下移！不需要的删除"), Frame1),
         QStringLiteral("Label2"), {400, 360, 4800, 255});
-    Label3 = placed(
+    Label3 = placedTwips(
         new QLabel(QStringLiteral("先点击分类再点击节目名，然后点击上移、下移、删除"), Frame1),
         QStringLiteral("Label3"), {400, 720, 4335, 255});
 
@@ -84,7 +72,7 @@ void Dialog::createControls() {
                    {240, 1320 + 240 * (n - 1), 1215, 255});
     }
 
-    List1 = placed(new QListWidget(Frame1), QStringLiteral("List1"), {1800, 1080, 3495, 7440});
+    List1 = placedTwips(new QListWidget(Frame1), QStringLiteral("List1"), {1800, 1080, 3495, 7440});
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
 
     // These overlap the lower category buttons; created later, they stay on top.

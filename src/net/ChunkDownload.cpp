@@ -155,7 +155,7 @@ void ChunkDownload::acceptChunk() {
         finish(Outcome::NoRangeSupport);
         return;
     }
-    if (range->total > kMaxTotal || body.size() != range->last - range->first + 1) {
+    if (body.size() != range->last - range->first + 1) {
         finish(Outcome::Unexpected);
         return;
     }

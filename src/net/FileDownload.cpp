@@ -2,8 +2,6 @@
 
 #include "FileOps.h"
 
-#include <QFile>
-#include <QSaveFile>
 #include <QTimer>
 
 FileDownload::FileDownload(QNetworkAccessManager* network, const QUrl& url, QString tempPath,
@@ -15,13 +13,11 @@ FileDownload::FileDownload(QNetworkAccessManager* network, const QUrl& url, QStr
 
 void FileDownload::start() {
     // The temporary file exists, empty, for as long as the transfer runs.
-    QFile temp(m_tempPath);
-    if (!temp.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    if (!FileOps::createEmpty(m_tempPath)) {
         // Reported from the event loop, like every other ending.
         QTimer::singleShot(0, this, [this] { end(false); });
         return;
     }
-    temp.close();
     m_chunks->start();
 }
 
@@ -30,13 +26,8 @@ void FileDownload::onFinished(ChunkDownload::Outcome outcome) {
         end(false);
         return;
     }
-    QSaveFile temp(m_tempPath);
-    const QByteArray& bytes = m_chunks->data();
-    if (!temp.open(QIODevice::WriteOnly) || temp.write(bytes) != bytes.size() || !temp.commit()) {
-        end(false);
-        return;
-    }
-    end(FileOps::replaceFile(m_tempPath, m_finalPath));
+    end(FileOps::writeAtomically(m_tempPath, m_chunks->data()) &&
+        FileOps::replaceFile(m_tempPath, m_finalPath));
 }
 
 void FileDownload::end(bool replaced) {

@@ -2,10 +2,26 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <filesystem>
 #include <system_error>
 
 namespace FileOps {
+
+bool createEmpty(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+}
+
+bool writeAtomically(const QString& path, const QByteArray& bytes) {
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+}
+
+bool makeExecutable(const QString& path) {
+    return QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner |
+                                           QFile::ExeGroup | QFile::ExeOther);
+}
 
 bool deleteIfExists(const QString& path, QString* error) {
     const QFileInfo info(path);

@@ -2,8 +2,18 @@
 
 #include <QString>
 
-// The two file steps every download ends with.
+// The file steps every download takes.
 namespace FileOps {
+
+// Creates path empty (or empties it). False when it cannot be written.
+bool createEmpty(const QString& path);
+
+// Writes the whole file beside it and renames it into place, so that the
+// file is either the old one or the complete new one.
+bool writeAtomically(const QString& path, const QByteArray& bytes);
+
+// Adds the execute permission for everyone who may read it.
+bool makeExecutable(const QString& path);
 
 // Deletes path when it is a file. False, with the reason, when a file was
 // there and could not be deleted.

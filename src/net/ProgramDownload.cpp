@@ -3,8 +3,6 @@
 #include "FileOps.h"
 #include "catalogue/ProgramName.h"
 
-#include <QFile>
-#include <QSaveFile>
 #include <QTimer>
 #include <cmath>
 
@@ -49,12 +47,10 @@ void ProgramDownload::start() {
         QTimer::singleShot(0, this, [this] { emit finished(Result::UnsafeName); });
         return;
     }
-    QFile placeholder(m_cachePath);
-    if (!placeholder.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    if (!FileOps::createEmpty(m_cachePath)) {
         QTimer::singleShot(0, this, [this] { end(Result::Failed); });
         return;
     }
-    placeholder.close();
     m_chunks->start();
 }
 
@@ -64,10 +60,7 @@ void ProgramDownload::onFinished(ChunkDownload::Outcome outcome) {
     case Outcome::Complete: {
         // Written beside the cache file and renamed over it, so that a crash
         // never leaves a partial file that would pass for the program.
-        QSaveFile file(m_cachePath);
-        const QByteArray& bytes = m_chunks->data();
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() ||
-            !file.commit()) {
+        if (!FileOps::writeAtomically(m_cachePath, m_chunks->data())) {
             end(Result::Failed);
             return;
         }

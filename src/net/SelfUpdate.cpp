@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <optional>
 
 namespace {
@@ -31,10 +30,7 @@ std::optional<QString> readText(const QString& path) {
 } // namespace
 
 bool ProcessUpdaterLauncher::start(const QString& program) {
-    if (!QFile::setPermissions(program, QFile::permissions(program) | QFile::ExeOwner |
-                                            QFile::ExeGroup | QFile::ExeOther))
-        return false;
-    return QProcess::startDetached(program, {});
+    return FileOps::makeExecutable(program) && QProcess::startDetached(program, {});
 }
 
 SelfUpdate::SelfUpdate(QNetworkAccessManager* network, AppFolder app, QString downloadBase,
@@ -138,10 +134,7 @@ void SelfUpdate::onUpdaterFetched() {
         return;
     }
     if (!m_launcher.start(updater)) {
-        QSaveFile restore(installed);
-        if (restore.open(QIODevice::WriteOnly) &&
-            restore.write(installedBytes) == installedBytes.size())
-            restore.commit();
+        FileOps::writeAtomically(installed, installedBytes);
         stop();
         return;
     }

@@ -1,8 +1,8 @@
 #include "DesktopShortcut.h"
 
+#include "net/FileOps.h"
+
 #include <QDir>
-#include <QFile>
-#include <QSaveFile>
 
 namespace DesktopShortcut {
 
@@ -41,13 +41,9 @@ bool write(const QString& desktopFolder, const QString& appFolder) {
     if (desktopFolder.isEmpty() || !QDir(desktopFolder).exists())
         return false;
     const QString path = QDir(desktopFolder).filePath(kFileName);
-    QSaveFile file(path);
-    const QByteArray bytes = entryText(appFolder).toUtf8();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        return false;
     // Desktops start only launchers that are marked executable.
-    return QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner |
-                                           QFile::ExeGroup | QFile::ExeOther);
+    return FileOps::writeAtomically(path, entryText(appFolder).toUtf8()) &&
+           FileOps::makeExecutable(path);
 }
 
 } // namespace DesktopShortcut

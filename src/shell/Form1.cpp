@@ -48,21 +48,9 @@ const QString kOfflinePage = QStringLiteral("res/showoff.htm");
 const QString kTempWarning =
     QStringLiteral("请先解压缩再使用，不要直接运行压缩包！否则每次都要下载");
 
-// Places a control at its design geometry, given in twips.
-void place(QWidget* w, int left, int top, int width, int height) {
-    w->setGeometry(pixelsFromTwips(left), pixelsFromTwips(top), pixelsFromTwips(width),
-                   pixelsFromTwips(height));
-}
-
-struct Design {
-    int left, top, width, height;
-};
-
 // Names a widget after its control and puts it at its design geometry.
-template <typename W> W* placed(W* widget, const char* name, Design d) {
-    widget->setObjectName(QString::fromLatin1(name));
-    place(widget, d.left, d.top, d.width, d.height);
-    return widget;
+template <typename W> W* placed(W* widget, const char* name, const TwipsRect& d) {
+    return placedTwips(widget, QString::fromLatin1(name), d);
 }
 
 void setBackground(QWidget* w, const QColor& colour) {
@@ -123,10 +111,10 @@ PictureBox* Form1::Image(int n) const {
 void Form1::createControls() {
     for (const Category& c : CategoryTable::all()) {
         auto* image = new PictureBox(this);
-        image->setObjectName(QStringLiteral("Image%1").arg(c.number));
+        placeTwips(image, QStringLiteral("Image%1").arg(c.number),
+                   {30 + 1080 * (c.number - 1), 0, c.number == 14 ? 1095 : 1065, 1065});
         image->setToolTip(QString::fromUtf16(c.tooltip));
         image->setCursor(Qt::PointingHandCursor);
-        place(image, 30 + 1080 * (c.number - 1), 0, c.number == 14 ? 1095 : 1065, 1065);
         const int n = c.number;
         connect(image, &PictureBox::clicked, this, [this, n] { Image_Click(n); });
         categoryImages[static_cast<size_t>(n - 1)] = image;
@@ -172,7 +160,8 @@ void Form1::createControls() {
     Combo1->setEditable(true);
     Combo1->setEditText(QStringLiteral("自定义节目"));
 
-    auto link = [this](const char* name, const QString& text, Design d, void (Form1::*onMove)()) {
+    auto link = [this](const char* name, const QString& text, const TwipsRect& d,
+                       void (Form1::*onMove)()) {
         auto* label = placed(new LinkLabel(text, this), name, d);
         connect(label, &LinkLabel::mouseMoved, this, onMove);
         return label;
@@ -610,14 +599,13 @@ void Form1::DownloadProgram(int row, const QString& rowText) {
     connect(download, &ProgramDownload::finished, this,
             [this, download, row, rowText](ProgramDownload::Result result) {
                 download->deleteLater();
-                onProgramDownloaded(row, rowText, static_cast<int>(result));
+                onProgramDownloaded(row, rowText, result);
             });
     download->start();
 }
 
-void Form1::onProgramDownloaded(int row, const QString& rowText, int resultCode) {
+void Form1::onProgramDownloaded(int row, const QString& rowText, ProgramDownload::Result result) {
     using Result = ProgramDownload::Result;
-    const auto result = static_cast<Result>(resultCode);
     if (result == Result::Complete) {
         QString present = rowText;
         present.replace(u'*', u' ');

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catalogue/AppFolder.h"
+#include "net/ProgramDownload.h"
 #include "player/PlaybackTick.h"
 #include "shell/Layout.h"
 
@@ -188,7 +189,7 @@ private:
     void setListViewsVisible(bool visible);
     void navigateInfo(const QString& url);
     void downloadHeadOfQueue();
-    void onProgramDownloaded(int row, const QString& rowText, int result);
+    void onProgramDownloaded(int row, const QString& rowText, ProgramDownload::Result result);
     void endHeadOfQueue();
     void setRowText(int row, const QString& text);
     void createMenus();

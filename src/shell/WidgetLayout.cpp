@@ -106,3 +106,10 @@ void setSizeTwips(QWidget* widget, int width, int height) {
 void setHeightTwips(QWidget* widget, int height) {
     widget->resize(widget->width(), extent(height));
 }
+
+QWidget* placeTwips(QWidget* widget, const QString& name, const TwipsRect& design) {
+    widget->setObjectName(name);
+    widget->setGeometry(pixelsFromTwips(design.left), pixelsFromTwips(design.top),
+                        pixelsFromTwips(design.width), pixelsFromTwips(design.height));
+    return widget;
+}

@@ -71,6 +71,19 @@ private:
     std::vector<std::unique_ptr<LayoutControl>> m_controls;
 };
 
+// A design geometry in twips: left, top, width, height (relative to the
+// parent).
+struct TwipsRect {
+    int left, top, width, height;
+};
+
+// Names a widget after its control and puts it at its design geometry.
+QWidget* placeTwips(QWidget* widget, const QString& name, const TwipsRect& design);
+template <typename W> W* placedTwips(W* widget, const QString& name, const TwipsRect& design) {
+    placeTwips(widget, name, design);
+    return widget;
+}
+
 // Sets a widget's size in twips, keeping its place.
 void setSizeTwips(QWidget* widget, int width, int height);
 void setHeightTwips(QWidget* widget, int height);
