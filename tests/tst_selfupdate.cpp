@@ -136,6 +136,25 @@ private slots:
         QCOMPARE(s.folder.readBytes(kOffered), QByteArray("2.0\r\n"));
     }
 
+    // A blank offer is a failed read, not a new version: were it compared,
+    // update.inb would become empty and no later check could ever match.
+    void aBlankOfferEndsTheCheck_data() {
+        QTest::addColumn<QByteArray>("offered");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("blank lines") << QByteArray("\r\n  \r\n\t\r\n");
+    }
+    void aBlankOfferEndsTheCheck() {
+        QFETCH(QByteArray, offered);
+        Setup s("1.3.0\r\n");
+        s.server.serveFile(QStringLiteral("/cons/update.txt"), offered);
+        s.server.serveFile(QStringLiteral("/cons/kibugx.exe"), s.updater);
+        s.run();
+        QCOMPARE(s.paths(), QStringList{QStringLiteral("/cons/update.txt")});
+        QCOMPARE(s.exits, 0);
+        QVERIFY(!s.updaterRan(300));
+        QCOMPARE(s.folder.readBytes(kInstalled), QByteArray("1.3.0\r\n"));
+    }
+
     void aFailedVersionDownloadChangesNothing() {
         Setup s("1.3.0\r\n");
         s.server.enqueue(FaultServer::status(500));

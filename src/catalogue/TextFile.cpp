@@ -150,18 +150,15 @@ std::optional<QString> readFirstField(const QString& path) {
     const QByteArray bytes = f.readAll();
     if (f.error() != QFileDevice::NoError)
         return std::nullopt;
-    const QString text = decode(bytes);
-    // A file of blanks has no field; a quoted empty field ("") is a field.
-    bool anything = false;
-    for (QChar c : text) {
-        if (!isBlank(c)) {
-            anything = true;
-            break;
-        }
-    }
-    if (!anything)
-        return std::nullopt;
-    return firstField(text);
+    return firstFieldIfAny(decode(bytes));
+}
+
+std::optional<QString> firstFieldIfAny(const QString& text) {
+    // A text of blanks has no field; a quoted empty field ("") is a field.
+    for (QChar c : text)
+        if (!isBlank(c))
+            return firstField(text);
+    return std::nullopt;
 }
 
 } // namespace TextFile

@@ -40,6 +40,8 @@ bool truncate(const QString& path, QString* error = nullptr);
 // between its quotes; otherwise it runs to the first comma or the end of
 // the line. Empty when the text holds nothing but blanks.
 QString firstField(const QString& text);
+// firstField of a text; nothing when the text holds nothing but blanks.
+std::optional<QString> firstFieldIfAny(const QString& text);
 // firstField of a file; nothing when the file is missing, unreadable or
 // holds no field at all.
 std::optional<QString> readFirstField(const QString& path);

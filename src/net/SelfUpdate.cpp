@@ -91,13 +91,16 @@ void SelfUpdate::onVersionFetched() {
         stop();
         return;
     }
+    // An offered file of nothing but blanks is as good as none: comparing
+    // its empty mark would pass for a new version and install an empty one.
     const auto offeredText = readText(m_app.path(kOffered));
+    const auto offered = offeredText ? TextFile::firstFieldIfAny(*offeredText) : std::nullopt;
     const auto installed = TextFile::readFirstField(m_app.path(kInstalled));
-    if (!offeredText || !installed) {
+    if (!offered || !installed) {
         stop();
         return;
     }
-    if (TextFile::firstField(*offeredText) == *installed) {
+    if (*offered == *installed) {
         FileOps::deleteIfExists(m_app.path(kOffered));
         stop();
         return;
