@@ -6,6 +6,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QMenu>
 #include <QRadioButton>
 #include <QtTest>
@@ -270,6 +271,35 @@ private slots:
                                           "您可以把喜欢的swf格式flash放在\"Kibu播放器\\自定义节目\""
                                           "各分类文件夹下,请参照使用帮助")});
         QVERIFY(f->Combo1_DropDown()); // a group is shown: it opens
+    }
+
+    void typingInTheComboChoosesNothing() {
+        FormHarness h;
+        h.folder.writeBytes(QStringLiteral("自定义节目/故事/x.swf"), "FWS");
+        h.folder.writeBytes(QStringLiteral("自定义节目/儿歌/y.swf"), "FWS");
+        Form1* f = h.load();
+        f->show();
+        QVERIFY(QTest::qWaitForWindowActive(f));
+        const int groups = f->Combo1->count();
+        const QStringList rows = rowTexts(f->List1);
+        QLineEdit* edit = f->Combo1->lineEdit();
+        // A group's name, a new name: Enter, then leaving the field.
+        for (const QString& typed : {QStringLiteral("故事"), QStringLiteral("新的一组")}) {
+            f->Combo1->setFocus();
+            edit->selectAll();
+            edit->insert(typed); // as typed: QTest types Latin-1 only
+            QTest::keyClick(edit, Qt::Key_Return);
+            QTest::keyClick(edit, Qt::Key_Enter);
+            f->List1->setFocus();
+            QCOMPARE(f->Combo1->count(), groups);
+            QCOMPARE(f->currentListKey(), QStringLiteral("/xiaogushi/"));
+            QCOMPARE(rowTexts(f->List1), rows);
+            QVERIFY(h.notifier.messages.isEmpty());
+        }
+        // The arrow keys still choose, as the list does.
+        f->Combo1->setFocus();
+        QTest::keyClick(f->Combo1, Qt::Key_Down);
+        QCOMPARE(f->currentListKey(), QStringLiteral("zidingyi"));
     }
 
     void theDesktopLauncher_data() {

@@ -1,5 +1,7 @@
 #include "Controls.h"
 
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
 
 QString bitmapResource(const QString& id) {
@@ -54,6 +56,26 @@ void LinkLabel::mouseMoveEvent(QMouseEvent* event) {
 void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
         emit clicked();
+}
+
+DropDownComboBox::DropDownComboBox(QWidget* parent) : QComboBox(parent) {
+    setEditable(true);
+    setInsertPolicy(QComboBox::NoInsert);
+    // Completing would choose an item behind the user's back.
+    setCompleter(nullptr);
+    // QComboBox chooses the item whose text was typed when the field loses
+    // focus or takes Enter; here typing names nothing.
+    QObject::disconnect(lineEdit(), &QLineEdit::editingFinished, this, nullptr);
+    lineEdit()->installEventFilter(this);
+}
+
+bool DropDownComboBox::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lineEdit() && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter)
+            return true;
+    }
+    return QComboBox::eventFilter(watched, event);
 }
 
 void DropDownComboBox::showPopup() {

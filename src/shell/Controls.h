@@ -49,14 +49,19 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 };
 
-// An editable combo box that asks before it opens its list.
+// An editable combo box that asks before it opens its list. Its items are
+// fixed: text typed into it never becomes an item, and neither Enter nor
+// leaving the field chooses one; only the list and the arrow keys do.
 class DropDownComboBox : public QComboBox {
     Q_OBJECT
 public:
-    using QComboBox::QComboBox;
+    explicit DropDownComboBox(QWidget* parent = nullptr);
     // Consulted before the list opens; false keeps it closed.
     std::function<bool()> beforeDropDown;
     void showPopup() override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
 // The path of a bitmap resource by its id.
