@@ -111,6 +111,18 @@ private slots:
                  QByteArray("/klmdef/fla/%E4%B8%A4%E5%8F%AA%E8%80%81%E8%99%8E.swf"));
     }
 
+    void aStarInsideTheNameStaysInTheRowAndTheHistory() {
+        const QString name = QStringLiteral("儿歌*精选 *2");
+        Setup s({name});
+        s.server.serveFile(kFolderPath + name + QStringLiteral(".swf"), movie(100));
+        s.f->List1->setCurrentRow(0);
+        QTRY_COMPARE(s.f->List2->count(), 0);
+        QCOMPARE(s.f->List1->item(0)->text(), QStringLiteral("  ") + name);
+        QCOMPARE(TextFile::readLines(s.h.folder.path(QStringLiteral("cons/lishi.inb"))).lines,
+                 QStringList{name});
+        QVERIFY(QFileInfo(s.cached(name)).isFile());
+    }
+
     void clicksQueueInOrderAndOneFailureDoesNotStopTheRest() {
         Setup s({QStringLiteral("甲"), QStringLiteral("乙"), QStringLiteral("丙")});
         // 乙 is answered with a server error.

@@ -157,7 +157,6 @@ void Form1::createControls() {
     auto* combo = placed(new DropDownComboBox(this), "Combo1", {10680, 9840, 1695, 300});
     combo->beforeDropDown = [this] { return Combo1_DropDown(); };
     Combo1 = combo;
-    Combo1->setEditable(true);
     Combo1->setEditText(QStringLiteral("自定义节目"));
 
     auto link = [this](const char* name, const QString& text, const TwipsRect& d,
@@ -607,8 +606,10 @@ void Form1::DownloadProgram(int row, const QString& rowText) {
 void Form1::onProgramDownloaded(int row, const QString& rowText, ProgramDownload::Result result) {
     using Result = ProgramDownload::Result;
     if (result == Result::Complete) {
+        // Only the mark turns present; a "*" inside the name is the name's.
         QString present = rowText;
-        present.replace(u'*', u' ');
+        if (present.startsWith(u'*'))
+            present[0] = u' ';
         setRowText(row, present);
         // Still at the head of the queue, so the click this raises is ignored.
         List1->setCurrentRow(row);
