@@ -77,6 +77,18 @@ private slots:
         QCOMPARE(f.selected(), 3);
     }
 
+    void savingKeepsBytesThatAreNotGbk() {
+        Fixture f;
+        const QByteArray damaged("\xD0\xA1\xFF\x81"), song = listBytes({"小燕子"});
+        f.folder.writeBytes(kB01, damaged + "\r\n" + song);
+        f.dialog.Command(1)->click();
+        f.dialog.List1->setCurrentRow(1);
+        f.dialog.Command18_Click();
+        f.dialog.OKButton->click();
+        QCOMPARE(f.folder.readBytes(kB01), song + damaged + "\r\n");
+        QVERIFY(f.notifier.messages.isEmpty());
+    }
+
     void nothingSelectedNothingHappens() {
         Fixture f;
         // Keyboard focus alone makes a current row without selecting it.

@@ -136,6 +136,40 @@ private slots:
         QCOMPARE(readRaw(path), before);
     }
 
+    // Bytes that are not GBK come back exactly as they were, whatever is
+    // written around them.
+    void undecodableBytesSurviveARewrite_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("count");
+        QTest::newRow("lone lead byte at the end") << QByteArray("\x81\x40\x81") << 1;
+        QTest::newRow("lead byte before CR LF") << QByteArray("\xD0\r\n") + kStarGbk + "\r\n" << 2;
+        QTest::newRow("trail byte out of range") << QByteArray("a\x81\x7F"
+                                                               "b\r\n")
+                                                 << 1;
+        QTest::newRow("damaged between good names")
+            << kStarGbk + "\r\n\xFE\x30\xA1\r\n" + kStarGbk + "\r\n"
+            << 3;
+    }
+    void undecodableBytesSurviveARewrite() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, count);
+        const QString path = m_dir->filePath("list.inb");
+        writeRaw(path, bytes);
+        const TextFile::Lines read = TextFile::readLines(path);
+        QVERIFY(read.ok);
+        QCOMPARE(read.lines.size(), count);
+        QStringList lines = read.lines;
+        lines.prepend(star());
+        QString error;
+        QVERIFY2(TextFile::rewrite(path, lines, &error), qPrintable(error));
+        QByteArray expected = kStarGbk + "\r\n" + bytes;
+        if (!expected.endsWith("\r\n"))
+            expected += "\r\n";
+        QCOMPARE(readRaw(path), expected);
+        // Nothing was dropped on the way in either.
+        QVERIFY(TextFile::readLines(path).lines.mid(1) == read.lines);
+    }
+
     void firstField_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("expected");

@@ -273,6 +273,23 @@ private slots:
         QVERIFY(f->Combo1_DropDown()); // a group is shown: it opens
     }
 
+    void historyWithBytesThatAreNotGbkKeepsWorking() {
+        FormHarness h;
+        const QByteArray damaged1("\xD0\xA1\x81"), damaged2("x\xFE\x30");
+        h.folder.writeBytes(kHistory, damaged1 + "\r\n\xBC\xD7\r\n" + damaged2 + "\r\n"); // 甲
+        Form1* f =
+            withCategory(h, {QStringLiteral("乙")}, {QStringLiteral("乙"), QStringLiteral("甲")});
+        f->List1->setCurrentRow(0);
+        const QByteArray yi("\xD2\xD2"); // 乙
+        QCOMPARE(h.folder.readBytes(kHistory),
+                 yi + "\r\n" + damaged1 + "\r\n\xBC\xD7\r\n" + damaged2 + "\r\n");
+        f->Label3_Click();
+        f->List1->setCurrentRow(2); // 甲, between the damaged lines
+        f->file3_3_Click();
+        QCOMPARE(h.folder.readBytes(kHistory), yi + "\r\n" + damaged1 + "\r\n" + damaged2 + "\r\n");
+        QVERIFY(h.notifier.messages.isEmpty());
+    }
+
     void typingInTheComboChoosesNothing() {
         FormHarness h;
         h.folder.writeBytes(QStringLiteral("自定义节目/故事/x.swf"), "FWS");

@@ -40,14 +40,96 @@ QStringList splitLines(const QString& text) {
     return lines;
 }
 
-QString decode(const QByteArray& bytes) {
+namespace {
+
+// Bytes that do not decode as GBK (a file edited by another program, a name
+// cut in half) are carried as one character each from this private-use
+// block, U+F780..U+F7FF for the bytes 0x80..0xFF; GBK maps nothing there.
+// Such a line is shown oddly but written back as the bytes it was read from.
+constexpr char16_t kRawByteBase = 0xF700;
+
+bool isRawByte(QChar c) {
+    return c.unicode() >= kRawByteBase + 0x80 && c.unicode() <= kRawByteBase + 0xFF;
+}
+
+// The text of bytes that decode cleanly and encode back to the same bytes.
+std::optional<QString> decodeExactly(QByteArrayView bytes) {
     QStringDecoder decoder(kCodec);
-    return decoder.decode(bytes);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    // A lead byte at the very end decodes to nothing and no error; the
+    // way back tells.
+    QStringEncoder encoder(kCodec);
+    const QByteArray back = encoder.encode(text);
+    if (encoder.hasError() || QByteArrayView(back) != bytes)
+        return std::nullopt;
+    return text;
+}
+
+QString decodeByteByByte(QByteArrayView bytes) {
+    QString text;
+    for (qsizetype i = 0; i < bytes.size();) {
+        const auto b = static_cast<uchar>(bytes[i]);
+        if (b < 0x80) {
+            text += QChar(b);
+            ++i;
+            continue;
+        }
+        bool taken = false;
+        for (qsizetype length : {2, 1}) {
+            if (i + length > bytes.size())
+                continue;
+            const auto one = decodeExactly(bytes.sliced(i, length));
+            if (one && one->size() == 1) {
+                text += *one;
+                i += length;
+                taken = true;
+                break;
+            }
+        }
+        if (!taken) {
+            text += QChar(kRawByteBase + b);
+            ++i;
+        }
+    }
+    return text;
+}
+
+} // namespace
+
+QString decode(const QByteArray& bytes) {
+    if (auto whole = decodeExactly(bytes))
+        return *whole;
+    // Line by line, so that one damaged line leaves the others as they are.
+    QString text;
+    qsizetype start = 0;
+    while (start <= bytes.size()) {
+        qsizetype end = start;
+        while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n')
+            ++end;
+        const QByteArrayView line = QByteArrayView(bytes).sliced(start, end - start);
+        const auto exact = decodeExactly(line);
+        text += exact ? *exact : decodeByteByByte(line);
+        if (end < bytes.size())
+            text += QChar(static_cast<uchar>(bytes[end]));
+        start = end + 1;
+    }
+    return text;
 }
 
 bool encode(const QString& text, QByteArray* out) {
     QStringEncoder encoder(kCodec);
-    QByteArray bytes = encoder.encode(text);
+    QByteArray bytes;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (!isRawByte(text.at(i)))
+            continue;
+        bytes += encoder.encode(QStringView(text).sliced(start, i - start));
+        bytes += static_cast<char>(text.at(i).unicode() - kRawByteBase);
+        start = i + 1;
+    }
+    bytes += encoder.encode(QStringView(text).sliced(start));
     if (encoder.hasError())
         return false;
     *out = std::move(bytes);

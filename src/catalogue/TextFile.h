@@ -20,6 +20,8 @@ struct Lines {
 // Empty lines are dropped; a line of spaces is kept as it is.
 QStringList splitLines(const QString& text);
 
+// Decodes GBK without losing a byte: what does not decode is kept in a form
+// that encode() turns back into the same bytes.
 QString decode(const QByteArray& bytes);
 // Encodes text as GBK; false when a character has no GBK form, so that a
 // name is never written back as a different name.
