@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QtTest>
 #include <memory>
 
@@ -214,6 +216,41 @@ private slots:
         QTest::mouseMove(f, QPoint(f->Option1->x() - 10, f->Option1->y() + 2));
         QCOMPARE(colour(f->Label2), rest);
         QCOMPARE(colour(f->Label3), rest);
+    }
+
+    void pinkOnlyWhereDesigned() {
+        Harness h;
+        Form1* f = h.load();
+        f->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f));
+        const QColor pink(255, 192, 255);
+        auto pinkShare = [&](QWidget* w, QRect area = {}) {
+            const QImage image = w->grab(area.isNull() ? w->rect() : area).toImage();
+            int count = 0;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    count += image.pixelColor(x, y) == pink;
+            return double(count) / (image.width() * image.height());
+        };
+        QCOMPARE(pinkShare(f, QRect(f->Option1->x() - 12, f->Option1->y(), 8, 8)), 1.0);
+        QVERIFY(pinkShare(f->List1) > 0.9);
+        QVERIFY(pinkShare(f->Combo1) > 0.3);
+        // The options' text background is pink, their circles are not.
+        QStyleOptionButton option;
+        option.initFrom(f->Option1);
+        const QRect circle = f->Option1->style()->subElementRect(QStyle::SE_RadioButtonIndicator,
+                                                                 &option, f->Option1);
+        QVERIFY(pinkShare(f->Option1) > 0.5);
+        QCOMPARE(pinkShare(f->Option1, QRect(circle.center() - QPoint(1, 1), QSize(3, 3))), 0.0);
+        // The bar is drawn exactly as a bar of the system's own.
+        QScrollBar plain(Qt::Horizontal);
+        plain.setRange(f->HScroll1->minimum(), f->HScroll1->maximum());
+        plain.resize(f->HScroll1->size());
+        QCOMPARE(f->HScroll1->grab().toImage().convertToFormat(QImage::Format_RGB32),
+                 plain.grab().toImage().convertToFormat(QImage::Format_RGB32));
+        const QPalette system = QApplication::palette();
+        for (auto role : {QPalette::Window, QPalette::Button, QPalette::Base})
+            QCOMPARE(f->Command6->palette().color(role), system.color(role));
     }
 
     void designGeometryAndScaling() {

@@ -53,13 +53,28 @@ template <typename W> W* placed(W* widget, const char* name, const TwipsRect& d)
     return placedTwips(widget, QString::fromLatin1(name), d);
 }
 
-void setBackground(QWidget* w, const QColor& colour) {
+// Paints the given roles of a control in a colour of its own; the other
+// roles keep the system's.
+void setBackground(QWidget* w, const QColor& colour,
+                   std::initializer_list<QPalette::ColorRole> roles) {
     QPalette p = w->palette();
-    p.setColor(QPalette::Window, colour);
-    p.setColor(QPalette::Base, colour);
-    p.setColor(QPalette::Button, colour);
+    for (QPalette::ColorRole role : roles)
+        p.setColor(role, colour);
     w->setPalette(p);
     w->setAutoFillBackground(true);
+}
+
+// A control drawn as the system draws it, whatever the window's colours.
+void keepSystemLook(QWidget* w) {
+    QPalette p = QApplication::palette();
+    // Naming every role keeps the window's palette from reaching it.
+    for (int group = 0; group < QPalette::NColorGroups; ++group)
+        for (int role = 0; role < QPalette::NColorRoles; ++role) {
+            const auto g = static_cast<QPalette::ColorGroup>(group);
+            const auto r = static_cast<QPalette::ColorRole>(role);
+            p.setBrush(g, r, p.brush(g, r));
+        }
+    w->setPalette(p);
 }
 
 } // namespace
@@ -224,10 +239,14 @@ void Form1::createMenus() {
 }
 
 void Form1::applyAppearance() {
-    setBackground(this, kPink);
-    for (QWidget* w : {static_cast<QWidget*>(Option1), static_cast<QWidget*>(Option2),
-                       static_cast<QWidget*>(Combo1)})
-        setBackground(w, kPink);
+    // Pink: the window's surface, the text background of the two options,
+    // the combo box and the list; the rest keeps the system's look.
+    setBackground(this, kPink, {QPalette::Window});
+    setBackground(Option1, kPink, {QPalette::Window, QPalette::Button});
+    setBackground(Option2, kPink, {QPalette::Window, QPalette::Button});
+    setBackground(Combo1, kPink, {QPalette::Window, QPalette::Base, QPalette::Button});
+    for (QWidget* w : {static_cast<QWidget*>(HScroll1), static_cast<QWidget*>(Command6)})
+        keepSystemLook(w);
 
     QPalette listPalette = List1->palette();
     listPalette.setColor(QPalette::Base, kPink);
