@@ -388,6 +388,13 @@ private slots:
         f->show();
         QVERIFY(QTest::qWaitForWindowExposed(f));
         f->Option2->setChecked(true);
+        // The pile of controls from bottom to top, but for the way back.
+        auto pile = [f] {
+            QObjectList controls = f->children();
+            controls.removeAll(f->Command6);
+            return controls;
+        };
+        const QObjectList before = pile();
 
         f->Image17_Click();
         QVERIFY(f->isFullScreenMode());
@@ -399,6 +406,20 @@ private slots:
         QVERIFY(!f->Command6->isHidden());
         QTRY_COMPARE(f->ShockwaveFlash1->geometry(), f->rect());
         QVERIFY(f->Command6->hasFocus() || !QApplication::focusWindow());
+        // Only the way back lies above the player; the rest is under it.
+        auto topAt = [f](QWidget* control) {
+            QWidget* top = f->childAt(control->geometry().center());
+            while (top && top->parentWidget() != f)
+                top = top->parentWidget();
+            return top;
+        };
+        const std::initializer_list<QWidget*> covered{
+            f->Label1,  f->Label2,  f->Label3,  f->Label4,   f->Image15,
+            f->Image16, f->Image17, f->Image20, f->Image(1), f->Image(14)};
+        for (QWidget* w : covered)
+            QVERIFY2(topAt(w) == f->ShockwaveFlash1 || (w == f->Label1 && topAt(w) == f->Command6),
+                     qPrintable(w->objectName()));
+        QCOMPARE(topAt(f->Command6), f->Command6);
 
         f->Command6_Click();
         QVERIFY(!f->isFullScreenMode());
@@ -409,6 +430,9 @@ private slots:
         QVERIFY(f->Command6->isHidden());
         QVERIFY(f->Option2->isChecked());
         QVERIFY(f->ShockwaveFlash1->geometry() != f->rect());
+        for (QWidget* w : covered)
+            QCOMPARE(topAt(w), w);
+        QCOMPARE(pile(), before);
     }
 
     void aFailedPageShowsTheOfflinePageOnce() {

@@ -759,6 +759,14 @@ void Form1::Image17_Click() {
         return;
     const PlayMode mode = playMode();
     m_fullScreen = true;
+    // The player lies over every control but the way back, so that nothing
+    // else can be seen or clicked; its place in the pile is kept for later.
+    m_aboveThePlayer = nullptr;
+    const QObjectList& pile = children();
+    for (qsizetype i = pile.indexOf(ShockwaveFlash1) + 1; i < pile.size() && !m_aboveThePlayer; ++i)
+        if (auto* w = qobject_cast<QWidget*>(pile.at(i)); w && !w->isWindow())
+            m_aboveThePlayer = w;
+    ShockwaveFlash1->raise();
     showFullScreen();
     fitPlayerToWindow();
     setListViewsVisible(false);
@@ -770,6 +778,8 @@ void Form1::Image17_Click() {
 
 void Form1::Command6_Click() {
     m_fullScreen = false;
+    if (m_aboveThePlayer)
+        ShockwaveFlash1->stackUnder(m_aboveThePlayer);
     showMaximized();
     setListViewsVisible(true);
     Command6->hide();

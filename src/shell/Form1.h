@@ -6,6 +6,7 @@
 #include "shell/Layout.h"
 
 #include <QDate>
+#include <QPointer>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -215,6 +216,7 @@ private:
     std::unique_ptr<TickWindow> m_tickWindow;
     bool m_muted = false;
     bool m_fullScreen = false;
+    QPointer<QWidget> m_aboveThePlayer; // in the pile of controls, before full screen
     bool m_showingOfflinePage = false;
     int m_rowAtPress = -1; // the selected row when the mouse went down on the list
 };
