@@ -9,17 +9,13 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 action=$1
 
 if [ "$action" = stop ]; then
-  run=$2
-  if [ -f "$run/nginx.pid" ]; then
-    nginx -c "$run/nginx.conf" -p "$run" -s stop 2>/dev/null || true
-  fi
-  exit 0
+  exec "$here/scripts/nginx-serve.sh" stop "$2"
 fi
 
 build=$(cd "$2" && pwd)
 run=$(cd "$3" && pwd)
 site="$build/demo-site"
-mkdir -p "$site" "$run/logs" "$run/tmp"
+mkdir -p "$site"
 
 # The information pages show1.htm .. show15.htm and the daily page a.htm.
 while IFS='|' read -r page title text; do
@@ -52,34 +48,4 @@ for list in "$here"/demo/catalogue/b*.txt; do
   done <"$list"
 done
 
-# The first free port from 8780 on.
-for port in $(seq 8780 8879); do
-  cat >"$run/nginx.conf" <<CONF
-daemon on;
-worker_processes 1;
-pid $run/nginx.pid;
-error_log $run/logs/error.log;
-events { worker_connections 64; }
-http {
-  access_log $run/logs/access.log;
-  client_body_temp_path $run/tmp;
-  proxy_temp_path $run/tmp;
-  fastcgi_temp_path $run/tmp;
-  uwsgi_temp_path $run/tmp;
-  scgi_temp_path $run/tmp;
-  types { text/html htm html; application/x-shockwave-flash swf; text/plain txt; }
-  default_type application/octet-stream;
-  charset utf-8;
-  server {
-    listen 127.0.0.1:$port;
-    root $site;
-  }
-}
-CONF
-  if nginx -c "$run/nginx.conf" -p "$run" 2>/dev/null; then
-    echo "$port"
-    exit 0
-  fi
-done
-echo "demo-server: no free port between 8780 and 8879" >&2
-exit 1
+exec "$here/scripts/nginx-serve.sh" start "$site" "$run" 8780

@@ -41,7 +41,9 @@ int main(int argc, char* argv[]) {
     // Qt WebEngine shares its GL context with the widgets.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName(MessageBoxNotifier::kAppTitle);
+    // No application display name: Qt would append it to every window title
+    // that does not already end with it ("Kibu播放器1.3 — Kibu播放器", "提示 —
+    // Kibu播放器"), and each window's title is given exactly.
 
     // Without its server-address file or its first list the program cannot
     // show anything sensible; say which file is missing before any window.

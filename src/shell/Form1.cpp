@@ -75,6 +75,8 @@ void keepSystemLook(QWidget* w) {
             p.setBrush(g, r, p.brush(g, r));
         }
     w->setPalette(p);
+    // Its own background too, not the window's pink through its corners.
+    w->setAutoFillBackground(true);
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 # the real player on the Xvfb display, and looking at the screen.
 #   source common.sh; e2e_setup WORK PLAYER MAKE_APP_FOLDER DEMO_DIR ENGINE_DIR
 
+scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../scripts" && pwd)
+
 e2e_setup() {
   work=$1 player=$2
   app="$work/app"
@@ -13,9 +15,11 @@ e2e_setup() {
   export QT_QPA_PLATFORM=xcb
 }
 
+# Nothing listens on port 9: pages and downloads fail at once, unless a
+# test serves content (e2e_serve) before it starts the player.
 e2e_start() {
-  "$player" --app-dir "$app" --web-base http://127.0.0.1:9/ --download-base http://127.0.0.1:9/ \
-    >"$work/player.log" 2>&1 &
+  "$player" --app-dir "$app" --web-base http://127.0.0.1:9/ \
+    --download-base "${download_base:-http://127.0.0.1:9/}" >"$work/player.log" 2>&1 &
   pid=$!
   trap e2e_stop EXIT
   timeout 30 xdotool search --sync --name 'Kibu播放器1.3' >/dev/null || fail "no main window"
@@ -25,6 +29,22 @@ e2e_start() {
 e2e_stop() {
   kill "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
+  [ -d "$work/nginx" ] && "$scripts/nginx-serve.sh" stop "$work/nginx"
+  return 0
+}
+
+# Serves folder $1 as the download server (nginx); sets $download_base.
+e2e_serve() {
+  mkdir -p "$work/nginx"
+  download_base="http://127.0.0.1:$("$scripts/nginx-serve.sh" start "$1" "$work/nginx" 8880)/"
+}
+
+# The whole title of a window whose title begins with $1, as the window
+# system holds it (_NET_WM_NAME), after waiting up to 10 s for one.
+window_title() {
+  local id
+  id=$(timeout 10 xdotool search --sync --name "^$1" | head -n1) || return 1
+  xprop -id "$id" _NET_WM_NAME | sed -n 's/^_NET_WM_NAME(UTF8_STRING) = "\(.*\)"$/\1/p'
 }
 
 fail() {

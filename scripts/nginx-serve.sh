@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Serves a folder over HTTP on 127.0.0.1 with Debian's nginx, which answers
+# Range requests itself.
+#   scripts/nginx-serve.sh start ROOT RUN_DIR [FIRST_PORT]   prints the port
+#   scripts/nginx-serve.sh stop RUN_DIR
+# The configuration, logs (RUN_DIR/logs/access.log) and pid file live in
+# RUN_DIR, a temporary folder of the caller.
+set -euo pipefail
+action=$1
+
+if [ "$action" = stop ]; then
+  run=$2
+  if [ -f "$run/nginx.pid" ]; then
+    nginx -c "$run/nginx.conf" -p "$run" -s stop 2>/dev/null || true
+  fi
+  exit 0
+fi
+
+root=$(cd "$2" && pwd)
+run=$(cd "$3" && pwd)
+first=${4:-8780}
+mkdir -p "$run/logs" "$run/tmp"
+
+# The first free port from FIRST_PORT on.
+for port in $(seq "$first" $((first + 99))); do
+  cat >"$run/nginx.conf" <<CONF
+daemon on;
+worker_processes 1;
+pid $run/nginx.pid;
+error_log $run/logs/error.log;
+events { worker_connections 64; }
+http {
+  access_log $run/logs/access.log;
+  client_body_temp_path $run/tmp;
+  proxy_temp_path $run/tmp;
+  fastcgi_temp_path $run/tmp;
+  uwsgi_temp_path $run/tmp;
+  scgi_temp_path $run/tmp;
+  types { text/html htm html; application/x-shockwave-flash swf; text/plain txt; }
+  default_type application/octet-stream;
+  charset utf-8;
+  server {
+    listen 127.0.0.1:$port;
+    root $root;
+  }
+}
+CONF
+  if nginx -c "$run/nginx.conf" -p "$run" 2>/dev/null; then
+    echo "$port"
+    exit 0
+  fi
+done
+echo "nginx-serve: no free port between $first and $((first + 99))" >&2
+exit 1
