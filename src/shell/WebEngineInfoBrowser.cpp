@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QUrl>
+#include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -35,10 +36,25 @@ WebEngineInfoBrowser::WebEngineInfoBrowser(QObject* parent)
     : InfoBrowser(parent), m_view(new QWebEngineView), m_page(new SilentPage(m_view)) {
     m_view->setPage(m_page);
     m_view->setContextMenuPolicy(Qt::NoContextMenu);
-    connect(m_view, &QWebEngineView::loadFinished, this, [this](bool ok) {
-        if (!ok)
-            emit navigateError();
-    });
+    // Only a page that really failed counts: one the user has already left
+    // for the next (quick clicks on the pictures) is no reason for the
+    // offline page.
+    connect(m_page, &QWebEnginePage::loadingChanged, this,
+            [this](const QWebEngineLoadingInfo& load) {
+                switch (load.status()) {
+                case QWebEngineLoadingInfo::LoadStartedStatus:
+                    m_loads.started(load.url());
+                    break;
+                case QWebEngineLoadingInfo::LoadFailedStatus:
+                    if (m_loads.failed(load.url(), load.errorCode()))
+                        emit navigateError();
+                    break;
+                case QWebEngineLoadingInfo::LoadSucceededStatus:
+                case QWebEngineLoadingInfo::LoadStoppedStatus:
+                    m_loads.ended();
+                    break;
+                }
+            });
 }
 
 WebEngineInfoBrowser::~WebEngineInfoBrowser() {
@@ -51,6 +67,7 @@ void WebEngineInfoBrowser::navigate(const QString& url) {
     const QUrl target = QFileInfo(url).isAbsolute() && !url.contains(QLatin1String("://"))
                             ? QUrl::fromLocalFile(url)
                             : QUrl(url);
+    m_loads.requested(target);
     m_view->load(target);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "InfoBrowser.h"
+#include "PageLoadTracker.h"
 
 #include <QPointer>
 #include <QWebEngineView>
@@ -21,4 +22,5 @@ public:
 private:
     QPointer<QWebEngineView> m_view;
     SilentPage* m_page;
+    PageLoadTracker m_loads;
 };

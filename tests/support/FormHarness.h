@@ -32,6 +32,9 @@ struct FormHarness {
     int ended = 0;
     int updateChecks = 0;
     QString downloadBase = kDownload;
+    QString webBase = kWeb;
+    // The information strip; tests of the real one replace the stand-in.
+    InfoBrowser* infoBrowser = &browser;
     // Downloads go nowhere unless a test points them at its own server.
     QNetworkAccessManager ownNetwork;
     QNetworkAccessManager* network = &ownNetwork;
@@ -42,7 +45,7 @@ struct FormHarness {
     Form1* make(bool manualTicks = true) {
         Form1Services s;
         s.player = &player;
-        s.browser = &browser;
+        s.browser = infoBrowser;
         s.voice = &voice;
         s.notifier = &notifier;
         s.urlOpener = &opener;
@@ -52,7 +55,7 @@ struct FormHarness {
         s.network = network;
         s.requestLimitMs = requestLimitMs;
         s.desktopFolder = desktopFolder;
-        form = std::make_unique<Form1>(AppSettings{folder.app(), downloadBase, kWeb}, s);
+        form = std::make_unique<Form1>(AppSettings{folder.app(), downloadBase, webBase}, s);
         if (manualTicks)
             form->Timer1->stop();
         return form.get();
