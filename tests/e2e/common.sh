@@ -1,8 +1,23 @@
 # Shared by the end-to-end scripts: an application folder of their own,
-# the real player on the Xvfb display, and looking at the screen.
-#   source common.sh; e2e_setup WORK PLAYER MAKE_APP_FOLDER DEMO_DIR ENGINE_DIR
+# the real player on the Xvfb display, and looking at the screen. Each
+# script takes PLAYER MAKE_APP_FOLDER SWFGEN DEMO_DIR ENGINE_DIR and begins
+#   source "$(dirname "$0")/common.sh"; e2e_begin "$@"
 
 scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../scripts" && pwd)
+
+# Runs the script again on a display of its own with a work folder, and
+# ends with its result; inside, lays out the application folder and sets
+# $app, $player, $swfgen and $demo.
+e2e_begin() {
+  if [ "${1:-}" != --inside ]; then
+    e2e_outer=$(mktemp -d)
+    trap 'rm -rf "$e2e_outer"' EXIT
+    xvfb-run -a -s "-screen 0 1280x800x24" "$0" --inside "$e2e_outer" "$@"
+    exit $?
+  fi
+  swfgen=$5 demo=$6
+  e2e_setup "$2" "$3" "$4" "$6" "$7"
+}
 
 e2e_setup() {
   work=$1 player=$2

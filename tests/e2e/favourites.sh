@@ -4,15 +4,8 @@
 # and play the first one from there.
 #   favourites.sh PLAYER MAKE_APP_FOLDER SWFGEN DEMO_DIR ENGINE_DIR
 set -euo pipefail
-if [ "${1:-}" != --inside ]; then
-  work=$(mktemp -d)
-  trap 'rm -rf "$work"' EXIT
-  xvfb-run -a -s "-screen 0 1280x800x24" "$0" --inside "$work" "$@"
-  exit $?
-fi
 source "$(dirname "$0")/common.sh"
-e2e_setup "$2" "$3" "$4" "$6" "$7"
-swfgen=$5
+e2e_begin "$@"
 # Two cached programs with stage colours that tell them apart.
 "$swfgen" --frames 600 --size 550x400 --background 00C000 "$app/res/fla/小星星.swf"
 "$swfgen" --frames 600 --size 550x400 --background 0000C0 "$app/res/fla/两只老虎.swf"

@@ -4,17 +4,10 @@
 # way back brings every control back as it was.
 #   fullscreen.sh PLAYER MAKE_APP_FOLDER SWFGEN DEMO_DIR ENGINE_DIR
 set -euo pipefail
-if [ "${1:-}" != --inside ]; then
-  work=$(mktemp -d)
-  trap 'rm -rf "$work"' EXIT
-  xvfb-run -a -s "-screen 0 1280x800x24" "$0" --inside "$work" "$@"
-  exit $?
-fi
 source "$(dirname "$0")/common.sh"
-e2e_setup "$2" "$3" "$4" "$6" "$7"
-swfgen=$5
-first=$(head -n1 "$6/catalogue/b01.txt" | tr -d '\r')
-second=$(sed -n 2p "$6/catalogue/b01.txt" | tr -d '\r')
+e2e_begin "$@"
+first=$(head -n1 "$demo/catalogue/b01.txt" | tr -d '\r')
+second=$(sed -n 2p "$demo/catalogue/b01.txt" | tr -d '\r')
 # A red stage of the window's own shape (no bars beside it), a yellow one,
 # and a blue favourite that would play if "收藏" had switched the list.
 "$swfgen" --frames 600 --size 1016x711 --background C00000 "$app/res/fla/$first.swf"

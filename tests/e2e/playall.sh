@@ -4,17 +4,10 @@
 # program starts when the first one ends.
 #   playall.sh PLAYER MAKE_APP_FOLDER SWFGEN DEMO_DIR ENGINE_DIR
 set -euo pipefail
-if [ "${1:-}" != --inside ]; then
-  work=$(mktemp -d)
-  trap 'rm -rf "$work"' EXIT
-  xvfb-run -a -s "-screen 0 1280x800x24" "$0" --inside "$work" "$@"
-  exit $?
-fi
 source "$(dirname "$0")/common.sh"
-e2e_setup "$2" "$3" "$4" "$6" "$7"
-swfgen=$5
-first=$(head -n1 "$6/catalogue/b02.txt" | tr -d '\r')
-second=$(sed -n 2p "$6/catalogue/b02.txt" | tr -d '\r')
+e2e_begin "$@"
+first=$(head -n1 "$demo/catalogue/b02.txt" | tr -d '\r')
+second=$(sed -n 2p "$demo/catalogue/b02.txt" | tr -d '\r')
 # A short green program, then a long blue one.
 "$swfgen" --frames 36 --rate 12 --size 550x400 --background 00C000 "$app/res/fla/$first.swf"
 "$swfgen" --frames 600 --rate 12 --size 550x400 --background 0000C0 "$app/res/fla/$second.swf"

@@ -4,14 +4,8 @@
 # titles and nothing after them.
 #   titles.sh PLAYER MAKE_APP_FOLDER SWFGEN DEMO_DIR ENGINE_DIR
 set -euo pipefail
-if [ "${1:-}" != --inside ]; then
-  work=$(mktemp -d)
-  trap 'rm -rf "$work"' EXIT
-  xvfb-run -a -s "-screen 0 1280x800x24" "$0" --inside "$work" "$@"
-  exit $?
-fi
 source "$(dirname "$0")/common.sh"
-e2e_setup "$2" "$3" "$4" "$6" "$7"
+e2e_begin "$@"
 # A download server without the programs: a click on one brings "文件无法找到".
 mkdir -p "$work/empty-server"
 e2e_serve "$work/empty-server"
