@@ -9,7 +9,7 @@
 // 3. The process tree's memory (RSS and PSS of this process and its
 //    children, the web engine's processes) while a program plays.
 
-#include "shell/RuffleFlashPlayer.h"
+#include "flash/RuffleFlashPlayer.h"
 
 #include <QApplication>
 #include <QDir>

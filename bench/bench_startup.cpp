@@ -15,8 +15,8 @@
 #include "catalogue/TextFile.h"
 #include "shell/DesktopServices.h"
 #include "shell/Form1.h"
-#include "shell/MessageBoxNotifier.h"
-#include "shell/RuffleFlashPlayer.h"
+#include "ui/MessageBoxNotifier.h"
+#include "flash/RuffleFlashPlayer.h"
 #include "shell/SoundEffectVoicePlayer.h"
 #include "shell/WebEngineInfoBrowser.h"
 

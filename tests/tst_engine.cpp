@@ -2,7 +2,7 @@
 // player the window uses, checked by frame position, play state and what
 // the stage shows.
 
-#include "shell/RuffleFlashPlayer.h"
+#include "flash/RuffleFlashPlayer.h"
 
 #include <QImage>
 #include <QProcess>

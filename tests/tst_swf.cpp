@@ -1,5 +1,5 @@
-#include "shell/swf/SwfInfo.h"
-#include "shell/swf/SwfWriter.h"
+#include "flash/SwfInfo.h"
+#include "flash/SwfWriter.h"
 
 #include <QFile>
 #include <QRandomGenerator>

@@ -6,7 +6,7 @@
 //               [--stop-at FRAME] [--compress none|zlib|lzma] [--as3]
 //               [--background RRGGBB] OUTPUT.swf
 
-#include "shell/swf/SwfWriter.h"
+#include "flash/SwfWriter.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -2,8 +2,8 @@
 
 #include "catalogue/CategoryTable.h"
 #include "catalogue/TextFile.h"
-#include "shell/Notifier.h"
-#include "shell/WidgetLayout.h"
+#include "ui/Notifier.h"
+#include "ui/Twips.h"
 
 #include <QGroupBox>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #include "PlaybackTick.h"
 
-#include "shell/FlashPlayer.h"
+#include "flash/FlashPlayer.h"
 
 #include <algorithm>
 

@@ -1,19 +1,9 @@
 #include "WidgetLayout.h"
 
-#include <QtMath>
-
-int pixelsFromTwips(int twips) {
-    return qRound(static_cast<double>(twips) / kTwipsPerPixel);
-}
-
 namespace {
 
 std::optional<double> twips(int pixels) {
     return static_cast<double>(pixels) * kTwipsPerPixel;
-}
-
-int extent(int twipsValue) {
-    return qMax(0, pixelsFromTwips(twipsValue));
 }
 
 } // namespace
@@ -40,15 +30,15 @@ std::optional<double> WidgetLayoutControl::width() const {
 bool WidgetLayoutControl::move(int left, int top, int width, int height) {
     if (!m_widget)
         return false;
-    m_widget->setGeometry(pixelsFromTwips(left), pixelsFromTwips(top), extent(width),
-                          extent(height));
+    m_widget->setGeometry(pixelsFromTwips(left), pixelsFromTwips(top), pixelExtentFromTwips(width),
+                          pixelExtentFromTwips(height));
     return true;
 }
 
 bool WidgetLayoutControl::move(int left, int top, int width) {
     if (!m_widget)
         return false;
-    m_widget->setGeometry(pixelsFromTwips(left), pixelsFromTwips(top), extent(width),
+    m_widget->setGeometry(pixelsFromTwips(left), pixelsFromTwips(top), pixelExtentFromTwips(width),
                           m_widget->height());
     return true;
 }
@@ -97,19 +87,4 @@ std::vector<LayoutControl*> WidgetLayoutWindow::controls() const {
     for (const auto& c : m_controls)
         result.push_back(c.get());
     return result;
-}
-
-void setSizeTwips(QWidget* widget, int width, int height) {
-    widget->resize(extent(width), extent(height));
-}
-
-void setHeightTwips(QWidget* widget, int height) {
-    widget->resize(widget->width(), extent(height));
-}
-
-QWidget* placeTwips(QWidget* widget, const QString& name, const TwipsRect& design) {
-    widget->setObjectName(name);
-    widget->setGeometry(pixelsFromTwips(design.left), pixelsFromTwips(design.top),
-                        pixelsFromTwips(design.width), pixelsFromTwips(design.height));
-    return widget;
 }

@@ -1,15 +1,11 @@
 #pragma once
 
 #include "Layout.h"
+#include "ui/Twips.h"
 
 #include <QPointer>
 #include <QWidget>
 #include <memory>
-
-// Twips are the layout's unit: 15 to a pixel at the usual 96 dots per inch.
-constexpr int kTwipsPerPixel = 15;
-
-int pixelsFromTwips(int twips);
 
 // A child widget seen by the layout.
 class WidgetLayoutControl : public LayoutControl {
@@ -70,20 +66,3 @@ private:
     QString m_name;
     std::vector<std::unique_ptr<LayoutControl>> m_controls;
 };
-
-// A design geometry in twips: left, top, width, height (relative to the
-// parent).
-struct TwipsRect {
-    int left, top, width, height;
-};
-
-// Names a widget after its control and puts it at its design geometry.
-QWidget* placeTwips(QWidget* widget, const QString& name, const TwipsRect& design);
-template <typename W> W* placedTwips(W* widget, const QString& name, const TwipsRect& design) {
-    placeTwips(widget, name, design);
-    return widget;
-}
-
-// Sets a widget's size in twips, keeping its place.
-void setSizeTwips(QWidget* widget, int width, int height);
-void setHeightTwips(QWidget* widget, int height);

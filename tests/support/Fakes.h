@@ -1,9 +1,9 @@
 #pragma once
 
 #include "shell/DesktopServices.h"
-#include "shell/FlashPlayer.h"
+#include "flash/FlashPlayer.h"
 #include "shell/InfoBrowser.h"
-#include "shell/Notifier.h"
+#include "ui/Notifier.h"
 #include "shell/VoicePlayer.h"
 
 #include <QPointer>

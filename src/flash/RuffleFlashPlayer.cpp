@@ -1,6 +1,6 @@
 #include "RuffleFlashPlayer.h"
 
-#include "shell/swf/HostMovie.h"
+#include "flash/HostMovie.h"
 
 #include <QDir>
 #include <QFile>

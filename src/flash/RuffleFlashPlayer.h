@@ -1,7 +1,7 @@
 #pragma once
 
 #include "FlashPlayer.h"
-#include "swf/SwfInfo.h"
+#include "SwfInfo.h"
 
 #include <QElapsedTimer>
 #include <QObject>
