@@ -1,3 +1,5 @@
+// app/: main() — the options, the application folder, and the start of the window.
+
 #pragma once
 
 #include "shell/Form1.h"

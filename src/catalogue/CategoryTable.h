@@ -1,3 +1,5 @@
+// catalogue/: categories, list files and LoadList, history, favourites and custom groups.
+
 #pragma once
 
 #include <QString>

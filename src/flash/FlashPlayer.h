@@ -1,3 +1,6 @@
+// flash/: the Flash engine — this seam, the Ruffle adapter, the SWF reader and writer,
+// the host movie, and the page they drive (resources/player).
+
 #pragma once
 
 #include <QString>

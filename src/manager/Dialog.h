@@ -1,3 +1,5 @@
+// manager/: the list manager dialog "设置".
+
 #pragma once
 
 #include "catalogue/AppFolder.h"

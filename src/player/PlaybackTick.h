@@ -1,3 +1,5 @@
+// player/: the half-second tick, the position bar, the play modes and the player controls.
+
 #pragma once
 
 class FlashPlayer;

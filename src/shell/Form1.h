@@ -1,22 +1,27 @@
+// shell/: the main window, its layout and chrome, start-up and shutdown, and the desktop
+// parts (information strip, voice clips, message boxes, shortcut).
+
 #pragma once
 
 #include "catalogue/AppFolder.h"
-#include "net/ProgramDownload.h"
+#include "catalogue/UserLists.h"
 #include "player/PlaybackTick.h"
 #include "shell/Layout.h"
 
 #include <QDate>
-#include <QPointer>
 #include <QWidget>
 #include <array>
 #include <functional>
 #include <memory>
 
+class DownloadQueue;
 class FlashPlayer;
 class InfoBrowser;
 class LinkLabel;
 class Notifier;
 class PictureBox;
+class PlayerControls;
+class PlayModeButtons;
 class QComboBox;
 class QListWidget;
 class QMenu;
@@ -59,7 +64,10 @@ struct Form1Services {
 };
 
 // The main window. Controls and handlers keep the names the stored data and
-// the rest of the program know them by.
+// the rest of the program know them by; each handler hands its work to the
+// subsystem that owns it: the catalogue (lists, favourites, history, custom
+// groups), the download queue, the player controls and the tick. The
+// controls, looks, menus and wiring are in Form1Design.cpp.
 class Form1 : public QWidget {
     Q_OBJECT
 public:
@@ -132,8 +140,6 @@ public:
     void List1_Click();
     void AddToHistory();
     void QueueDownload();
-    void DownloadProgram(int row, const QString& rowText);
-    void RefreshServerAddress();
     void Timer1_Timer();
     void HScroll1_Scroll();
     void WebBrowser1_NavigateError();
@@ -144,8 +150,8 @@ public:
     void Image17_Click();  // full screen
     void Command6_Click(); // back from full screen
     void Image20_Click();  // mute
-    bool muted() const { return m_muted; }
-    bool isFullScreenMode() const { return m_fullScreen; }
+    bool muted() const;
+    bool isFullScreenMode() const;
     int tickCount() const { return m_tick.ticks(); }
 
     // Favourites, history, custom programs and the links.
@@ -180,25 +186,21 @@ protected:
 
 private:
     void createControls();
+    void createMenus();
     void applyAppearance();
     void buildLayoutWindow();
-    void setPlayModeButtons(bool enabled);
-    void setLabelHighlight(LinkLabel* label, bool highlighted);
     void connectHandlers();
+    void setLabelHighlight(LinkLabel* label, bool highlighted);
     void startProgram(const QString& path, bool play);
-    void setPlayMode(PlayMode mode);
-    void setListViewsVisible(bool visible);
+    void startCustomProgram(const QString& row);
+    QStringList mainListRows() const;
     void navigateInfo(const QString& url);
-    void downloadHeadOfQueue();
-    void onProgramDownloaded(int row, const QString& rowText, ProgramDownload::Result result);
-    void endHeadOfQueue();
     void setRowText(int row, const QString& text);
-    void createMenus();
+    void onProgramDownloaded(int row, const QString& cacheFile);
     void showUserList(const QString& key, const QString& file);
     void deleteUserListRow(const QString& file);
     void clearUserList(const QString& file, const QString& question);
     bool refuseWhileDownloading();
-    void fitPlayerToWindow();
     class TickWindow;
 
     AppSettings m_settings;
@@ -214,16 +216,10 @@ private:
 
     PlaybackTick m_tick;
     std::unique_ptr<TickWindow> m_tickWindow;
-    bool m_muted = false;
-    bool m_fullScreen = false;
-    QPointer<QWidget> m_aboveThePlayer; // in the pile of controls, before full screen
+    UserLists m_userLists;
+    DownloadQueue* m_queue = nullptr;
+    std::unique_ptr<PlayModeButtons> m_modes;
+    std::unique_ptr<PlayerControls> m_controls;
     bool m_showingOfflinePage = false;
     int m_rowAtPress = -1; // the selected row when the mouse went down on the list
 };
-
-// The row texts of a program while it downloads.
-namespace DownloadTexts {
-inline const QString queued = QStringLiteral("准备下载");
-inline const QString starting = QStringLiteral("开始下载");
-QString progress(int percent); // "正在下载 n%"
-} // namespace DownloadTexts

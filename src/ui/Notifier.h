@@ -1,3 +1,5 @@
+// ui/: widget helpers shared by the window and the dialog (message boxes, twips placement).
+
 #pragma once
 
 #include <QString>
