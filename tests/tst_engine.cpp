@@ -4,10 +4,14 @@
 
 #include "flash/RuffleFlashPlayer.h"
 
+#include <QDir>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QWebEngineView>
 #include <QWidget>
 #include <QtTest>
 
@@ -54,6 +58,51 @@ class TestEngine : public QObject {
         return (m_player->frameNum() - from) * 1000.0 / static_cast<double>(t.elapsed());
     }
 
+    // What the engine traces playing a movie by itself, in a page of its
+    // own, with the program's folder as its base.
+    QStringList tracesPlayedDirectly(const QString& path) {
+        const QUrl engine = QUrl::fromLocalFile(QStringLiteral(KIBU_ENGINE_DIR) + u'/');
+        const QFileInfo file(path);
+        const QString page =
+            QStringLiteral(
+                "<!DOCTYPE html><html><body style='margin:0'><script>"
+                "window.RufflePlayer = {config: {autoplay: 'on', unmuteOverlay: 'hidden',"
+                " splashScreen: false, polyfills: false, allowScriptAccess: true,"
+                " allowNetworking: 'all', publicPath: '%1'}}; window.traces = [];</script>"
+                "<script src='%1ruffle.js'></script><script>"
+                "const p = window.RufflePlayer.newest().createPlayer();"
+                "p.style.width = '320px'; p.style.height = '240px';"
+                "document.body.appendChild(p); const api = p.ruffle();"
+                "api.load({url: '%2', base: '%3'}).then(() => {"
+                " api.traceObserver = m => window.traces.push(String(m)); "
+                "});</script></body></html>")
+                .arg(engine.toString(), QUrl::fromLocalFile(file.absoluteFilePath()).toString(),
+                     QUrl::fromLocalFile(file.absolutePath() + u'/').toString());
+        const QString pagePath = m_dir.filePath(QStringLiteral("direct.html"));
+        QFile out(pagePath);
+        if (!out.open(QIODevice::WriteOnly) || out.write(page.toUtf8()) < 0)
+            return {};
+        out.close();
+        QWebEngineView view;
+        view.resize(320, 240);
+        view.show();
+        view.load(QUrl::fromLocalFile(pagePath));
+        QStringList traces;
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 6000 && traces.size() < 9) {
+            view.page()->runJavaScript(
+                QStringLiteral("JSON.stringify(window.traces || [])"), [&](const QVariant& v) {
+                    traces.clear();
+                    const auto list = QJsonDocument::fromJson(v.toString().toUtf8()).array();
+                    for (const auto& item : list)
+                        traces.append(item.toString());
+                });
+            QTest::qWait(100);
+        }
+        return traces;
+    }
+
 private slots:
     void initTestCase() {
         QVERIFY(m_dir.isValid());
@@ -75,7 +124,9 @@ private slots:
     void playsStopsSeeksAndResumes_data() {
         QTest::addColumn<int>("version");
         QTest::addColumn<QString>("compression");
+        QTest::newRow("SWF 5") << 5 << QStringLiteral("none");
         QTest::newRow("SWF 6") << 6 << QStringLiteral("none");
+        QTest::newRow("SWF 7, zlib") << 7 << QStringLiteral("zlib");
         QTest::newRow("SWF 8, zlib") << 8 << QStringLiteral("zlib");
     }
     void playsStopsSeeksAndResumes() {
@@ -90,6 +141,7 @@ private slots:
         m_player->setMovie(path);
         QCOMPARE(m_player->totalFrames(), 60);
         m_player->play();
+        QVERIFY(!m_player->playing()); // not before its first frame has run
 
         const double rate = measuredRate(1500);
         QVERIFY2(rate > 8 && rate < 16, qPrintable(QStringLiteral("%1 frames/s").arg(rate)));
@@ -123,6 +175,63 @@ private slots:
             for (int x = 0; x < shot.width(); x += 8)
                 colours.insert(shot.pixel(x, y));
         QVERIFY2(colours.size() >= 2, "the player area is blank");
+    }
+
+    // A program that looks at its own paths, jumps through _level0, loads a
+    // movie into level 1 and finally a companion in its own place, by
+    // relative names: what it traces, played here, is what it traces when
+    // the engine plays it directly; and the position follows the companion.
+    void playsProgramsAsTheEngineDoes_data() {
+        QTest::addColumn<int>("version");
+        for (int v = 5; v <= 8; ++v)
+            QTest::newRow(qPrintable(QStringLiteral("SWF %1").arg(v))) << v;
+    }
+    void playsProgramsAsTheEngineDoes() {
+        QFETCH(int, version);
+        const QString folder = QStringLiteral("v%1/").arg(version);
+        QVERIFY(QDir(m_dir.path()).mkpath(folder));
+        auto make = [&](const QString& name, int frames, const QStringList& actions,
+                        const QStringList& more = {}) {
+            QStringList options{QStringLiteral("--version"), QString::number(version),
+                                QStringLiteral("--frames"),  QString::number(frames),
+                                QStringLiteral("--rate"),    QStringLiteral("24")};
+            options += more;
+            for (const QString& a : actions)
+                options << QStringLiteral("--action") << a;
+            return movie(folder + name, options);
+        };
+        make(QStringLiteral("level1.swf"), 5, {"1:trace=level1", "1:trace-expr=this"},
+             {QStringLiteral("--stop-at"), QStringLiteral("1")});
+        make(QStringLiteral("companion.swf"), 240,
+             {"1:trace=companion", "1:trace-expr=_level0._totalframes", "1:trace-expr=this"});
+        const QString program =
+            make(QStringLiteral("main.swf"), 40,
+                 {"1:trace-expr=this", "1:trace-expr=_target", "1:load=level1.swf,_level1",
+                  "5:trace-expr=_level0._totalframes", "8:goto-stop=20", "20:trace=at20",
+                  "20:load=companion.swf,_level0"});
+
+        QStringList hosted;
+        m_player->setTraceForwarding(true);
+        auto connection = connect(m_player, &RuffleFlashPlayer::traced, this,
+                                  [&](const QString& m) { hosted.append(m); });
+        m_player->setMovie(program);
+        m_player->play();
+        const QStringList direct = tracesPlayedDirectly(program);
+        QVERIFY(waitFor([&] { return hosted.size() >= direct.size(); }, 8000));
+        disconnect(connection);
+        m_player->setTraceForwarding(false);
+
+        QCOMPARE(direct.size(), 9);
+        QVERIFY2(direct.mid(0, 2) == QStringList({"_level0", "/"}), qPrintable(direct.join(u',')));
+        QStringList a = hosted, b = direct; // levels load at their own pace
+        a.sort();
+        b.sort();
+        QCOMPARE(a, b);
+
+        // The companion took the program's place: its frame count counts.
+        QVERIFY(waitFor([this] { return m_player->totalFrames() == 240; }, 3000));
+        m_player->gotoFrame(80);
+        QVERIFY(waitFor([this] { return std::abs(m_player->frameNum() - 80) <= 2; }, 3000));
     }
 
     void aProgramThatStopsItselfIsNotPlaying() {
@@ -174,6 +283,19 @@ private slots:
         QCOMPARE(m_player->frameNum(), 0);
         m_player->play();
         QVERIFY(!m_player->playing());
+
+        // A file that is missing or no movie at all plays nothing either.
+        const QString text = m_dir.filePath(QStringLiteral("text.swf"));
+        QFile f(text);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("<html>Not Found</html>") > 0);
+        f.close();
+        for (const QString& path : {text, m_dir.filePath(QStringLiteral("missing.swf"))}) {
+            m_player->setMovie(path);
+            m_player->play();
+            QTest::qWait(1500);
+            QVERIFY2(!m_player->playing(), qPrintable(path));
+            QCOMPARE(m_player->frameNum(), 0);
+        }
     }
 };
 

@@ -215,6 +215,13 @@ private slots:
         f->Timer1_Timer();
         QCOMPARE(f->HScroll1->value(), 100);
 
+        // A program that loaded a longer movie in its own place: the bar
+        // takes the count the player has now.
+        h.player.total = 240;
+        f->Timer1_Timer();
+        QCOMPARE(f->HScroll1->maximum(), 240);
+        QCOMPARE(f->HScroll1->value(), 240);
+
         // The 16-bit bar takes a program of more frames at its largest.
         h.player.total = 50000;
         f->selectRow(0);

@@ -226,6 +226,24 @@ private slots:
                    "4000"
                    "0000")
             << Swf::Rect{} << 12.5 << 2 << -1 << true << true;
+        QTest::newRow("the first background wins")
+            << hex("4657530a23000000"
+                   "7800055f00000fa000"
+                   "000c0100"
+                   "4302102030"
+                   "4302ffffff"
+                   "4000"
+                   "0000")
+            << Swf::Rect{0, 11000, 0, 8000} << 12.0 << 1 << 0x102030 << false << false;
+        QTest::newRow("FileAttributes counts only as the first tag")
+            << hex("4657530a24000000"
+                   "7800055f00000fa000"
+                   "000c0100"
+                   "4302ffffff"
+                   "441108000000"
+                   "4000"
+                   "0000")
+            << Swf::Rect{0, 11000, 0, 8000} << 12.0 << 1 << 0xFFFFFF << false << false;
         QTest::newRow("background after the first frame is ignored")
             << hex("4657530618000000"
                    "00"
@@ -290,26 +308,52 @@ private slots:
             << QByteArray(good).replace(4, 4, hex("0c000000"));
         QTest::newRow("RECT past the end") << hex("4657530a20000000f8ffff");
         QTest::newRow("no rate and count") << good.left(8 + 9 + 2);
-        QTest::newRow("half a tag header") << good.left(8 + 9 + 4 + 1);
-        QTest::newRow("tag cut short") << good.left(8 + 9 + 4 + 4);
-        QTest::newRow("no first frame end") << good.left(8 + 9 + 4 + 5);
-        QTest::newRow("long length missing") << good.left(8 + 9 + 4) + hex("7f11ffff");
-        QTest::newRow("tag length past the end")
-            << hex("4657530a24000000 00 000c0100 7f03 10000000 0000000000000000 4000 0000");
-        QTest::newRow("tag length past the declared length")
-            << hex("4657530a10000000 00 000c0100 8300") + QByteArray(40, '\0') + hex("40000000");
-        QTest::newRow("absurd tag length")
-            << hex("4657530a22000000 00 000c0100 3f03 ffffffff 4000 0000");
         QTest::newRow("CWS, not zlib") << hex("4357530a1e000000") + noise(200, 7);
         QTest::newRow("ZWS, not LZMA") << hex("5a57530a1e000000") + noise(200, 8);
         QTest::newRow("ZWS, no properties") << hex("5a57530a1e00000010000000 5d00");
         QTest::newRow("ZWS, no length") << hex("5a57530a1e000000 1000");
-        QTest::newRow("FWS, all ones after the header")
-            << hex("4657530a1e000000") + QByteArray(22, char(0xFF));
     }
     void invalid() {
         QFETCH(QByteArray, file);
         checkInvalid(file);
+    }
+
+    // The engine plays a file whose header reads, whatever follows it.
+    void brokenTagsKeepTheHeader_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<Swf::Rect>("stage");
+        QTest::addColumn<int>("frames");
+        const QByteArray good = hex("4657530a1e000000"
+                                    "7800055f00000fa000"
+                                    "000c0100"
+                                    "4302ffffff"
+                                    "4000"
+                                    "0000");
+        const Swf::Rect s550{0, 11000, 0, 8000};
+        QTest::newRow("half a tag header") << good.left(8 + 9 + 4 + 1) << s550 << 1;
+        QTest::newRow("tag cut short") << good.left(8 + 9 + 4 + 4) << s550 << 1;
+        QTest::newRow("no first frame end") << good.left(8 + 9 + 4 + 5) << s550 << 1;
+        QTest::newRow("long length missing") << good.left(8 + 9 + 4) + hex("7f11ffff") << s550 << 1;
+        QTest::newRow("tag length past the end")
+            << hex("4657530a24000000 00 000c0100 7f03 10000000 0000000000000000 4000 0000")
+            << Swf::Rect{} << 1;
+        QTest::newRow("tag length past the declared length")
+            << hex("4657530a10000000 00 000c0100 8300") + QByteArray(40, '\0') + hex("40000000")
+            << Swf::Rect{} << 1;
+        QTest::newRow("absurd tag length")
+            << hex("4657530a22000000 00 000c0100 3f03 ffffffff 4000 0000") << Swf::Rect{} << 1;
+        QTest::newRow("all ones after the header")
+            << hex("4657530a1e000000") + QByteArray(22, char(0xFF)) << Swf::Rect{-1, -1, -1, -1}
+            << 65535;
+    }
+    void brokenTagsKeepTheHeader() {
+        QFETCH(QByteArray, file);
+        QFETCH(Swf::Rect, stage);
+        QFETCH(int, frames);
+        const Swf::Info info = both(file);
+        QVERIFY(info.valid);
+        QCOMPARE(info.stage, stage);
+        QCOMPARE(info.frameCount, frames);
     }
 
     void missingFileAndFolder() {
@@ -353,9 +397,10 @@ private slots:
         QTest::addColumn<int>("percent");
         QTest::addColumn<bool>("valid");
         for (Compression c : kAll) {
-            for (int percent : {0, 1, 10, 30, 45})
-                QTest::addRow("%s cut at %d%%", name(c), percent) << c << percent << false;
-            for (int percent : {60, 80, 99})
+            // Cut anywhere after the header, it still tells what the engine
+            // plays.
+            QTest::addRow("%s cut at 0%%", name(c)) << c << 0 << false;
+            for (int percent : {1, 10, 30, 45, 60, 80, 99})
                 QTest::addRow("%s cut at %d%%", name(c), percent) << c << percent << true;
         }
     }
@@ -376,7 +421,9 @@ private slots:
         }
     }
 
-    // Each few bytes into the header and first tags, compressed or not.
+    // Each few bytes into the header and first tags, compressed or not: a
+    // prefix reads once it holds the stage, rate and frame count, and then
+    // reads them right.
     void truncatedEarly() {
         Swf::SwfWriter w(8, {0, 6400, 0, 4800}, 12);
         w.fileAttributes(0);
@@ -384,18 +431,20 @@ private slots:
         w.showFrame();
         for (Compression c : kAll) {
             const QByteArray whole = w.finish(c);
-            QVERIFY(Swf::parse(whole).valid);
-            for (qsizetype size = 0; size < whole.size(); ++size) {
+            bool readable = false;
+            for (qsizetype size = 0; size <= whole.size(); ++size) {
                 const Swf::Info info = Swf::parse(whole.left(size));
-                // Only a prefix that still holds the first ShowFrame may
-                // read; in a compressed file only the End tag, zlib's
-                // checksum or LZMA's end marker and flush follow it.
-                if (info.valid)
-                    QVERIFY2(size >= whole.size() - 16,
-                             qPrintable(QStringLiteral("%1 at %2").arg(name(c)).arg(size)));
-                else
+                const QString where = QStringLiteral("%1 at %2").arg(name(c)).arg(size);
+                QVERIFY2(info.valid || !readable, qPrintable(where)); // stays readable
+                readable = info.valid;
+                if (info.valid) {
+                    QCOMPARE(info.frameCount, 1);
+                    QVERIFY((info.stage == Swf::Rect{0, 6400, 0, 4800}));
+                } else {
                     QCOMPARE(info.frameCount, 0);
+                }
             }
+            QVERIFY(readable);
         }
     }
 

@@ -4,12 +4,20 @@
 //
 //   kibu-swfgen [--version N] [--frames N] [--rate FPS] [--size WxH]
 //               [--stop-at FRAME] [--compress none|zlib|lzma] [--as3]
-//               [--background RRGGBB] OUTPUT.swf
+//               [--background RRGGBB] [--action FRAME:WHAT ...] OUTPUT.swf
+//
+// --action gives a frame a small ActionScript 1 program, one statement per
+// option, run in the order given:
+//   trace=TEXT        trace("TEXT")
+//   trace-expr=A.B.C  trace(A.B.C), e.g. this, _target, _level0._totalframes
+//   goto-stop=N       _level0.gotoAndStop(N)
+//   load=URL,TARGET   loadMovie(URL, TARGET); a target "_levelN" is loadMovieNum
 
 #include "flash/SwfWriter.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QMap>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <algorithm>
@@ -32,7 +40,42 @@ struct MovieOptions {
     Swf::SwfWriter::Compression compression = Swf::SwfWriter::Compression::None;
     bool as3 = false;
     Swf::Rgb background{0xE8, 0xF4, 0xFF};
+    QMap<int, Swf::ActionWriter> actions; // by 1-based frame
 };
+
+// One --action statement appended to a frame's actions; false when it does
+// not parse.
+bool addAction(const QString& what, Swf::ActionWriter& a) {
+    const qsizetype eq = what.indexOf(u'=');
+    if (eq < 0)
+        return false;
+    const QString kind = what.left(eq);
+    const QString arg = what.mid(eq + 1);
+    if (kind == QLatin1String("trace")) {
+        a.pushString(arg).trace();
+    } else if (kind == QLatin1String("trace-expr")) {
+        const QStringList path = arg.split(u'.');
+        a.pushString(path.first()).getVariable();
+        for (const QString& member : path.mid(1))
+            a.pushString(member).getMember();
+        a.trace();
+    } else if (kind == QLatin1String("goto-stop")) {
+        bool ok = false;
+        const int frame = arg.toInt(&ok);
+        if (!ok || frame < 1)
+            return false;
+        a.pushInt(frame).pushInt(1).pushString(QStringLiteral("_level0")).getVariable();
+        a.pushString(QStringLiteral("gotoAndStop")).callMethod().pop();
+    } else if (kind == QLatin1String("load")) {
+        const QStringList parts = arg.split(u',');
+        if (parts.size() != 2)
+            return false;
+        a.getUrl(parts[0], parts[1]);
+    } else {
+        return false;
+    }
+    return true;
+}
 
 void appendU16(QByteArray& out, int v) {
     out.append(char(v & 0xFF));
@@ -132,6 +175,8 @@ QByteArray makeMovie(const MovieOptions& o) {
     for (int frame = 1; frame <= o.frames; ++frame) {
         const int x = (frame - 1) * step % (std::max(0, travel) + 1) * kTwips;
         w.tag(Swf::kPlaceObject2, placeSquare(frame == 1, x, y));
+        if (o.actions.contains(frame))
+            w.doAction(o.actions.value(frame));
         if (frame == o.stopAt && !o.as3)
             w.doAction(Swf::ActionWriter().stop());
         w.showFrame();
@@ -172,7 +217,9 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption as3("as3", "Mark the movie ActionScript 3 (and leave out actions).");
     const QCommandLineOption background("background", "Stage colour (default E8F4FF).", "RRGGBB",
                                         "E8F4FF");
-    parser.addOptions({version, frames, rate, size, stopAt, compress, as3, background});
+    const QCommandLineOption action("action", "Frame (1-based) and a statement for it.",
+                                    "FRAME:WHAT");
+    parser.addOptions({version, frames, rate, size, stopAt, compress, as3, background, action});
     parser.addPositionalArgument("output", "The .swf file to write.");
     parser.process(app);
 
@@ -210,6 +257,13 @@ int main(int argc, char* argv[]) {
         return fail("--background must be six hex digits, RRGGBB");
     const uint rgb = colour.toUInt(nullptr, 16);
     o.background = {std::uint8_t(rgb >> 16), std::uint8_t(rgb >> 8), std::uint8_t(rgb)};
+    for (const QString& given : parser.values(action)) {
+        const qsizetype colon = given.indexOf(u':');
+        int frame = 0;
+        if (colon < 0 || !parseInt(given.left(colon), 1, o.frames, &frame) || o.as3 ||
+            !addAction(given.mid(colon + 1), o.actions[frame]))
+            return fail(QStringLiteral("cannot use --action %1").arg(given));
+    }
     if (parser.positionalArguments().size() != 1)
         return fail("give exactly one output path");
 

@@ -27,10 +27,12 @@ const kibuState = {
     player: null,
     api: null,
     bridge: null,
-    hosted: false, // the program runs inside our host movie
+    hosted: false, // the program was started by our host movie
     lastFrame: -1,
+    lastTotal: -1,
     generation: 0, // of the program loaded last, echoed with its frames
     volume: 1,
+    forwardTrace: false,
 };
 
 function kibuReport(text) {
@@ -49,27 +51,34 @@ function kibuBytes(base64) {
 function kibuLoaded(generation) {
     kibuState.generation = generation;
     kibuState.lastFrame = -1;
+    kibuState.lastTotal = -1;
     kibuState.api.volume = kibuState.volume;
 }
 
+// Every load names the program's folder as the base, so that the files a
+// program loads by a relative name come from beside it.
+function kibuOptions(options, base) {
+    if (base)
+        options.base = base;
+    return options;
+}
+
 // Loads a movie handed over as bytes: a host movie, or the empty stage.
-function kibuLoadHost(generation, base64, hosted) {
+function kibuLoadHost(generation, base64, hosted, base) {
     kibuState.hosted = hosted;
-    kibuState.api.load({ data: kibuBytes(base64), swfFileName: "kibu-host.swf" })
-        .catch(e => kibuReport(e));
+    kibuState.api.load(kibuOptions({ data: kibuBytes(base64), swfFileName: "kibu-host.swf" }, base))
+        .then(kibuObserveTrace, e => kibuReport(e));
     kibuLoaded(generation);
 }
 
 // Loads a program directly (ActionScript 3: no host can reach its timeline).
-function kibuLoadUrl(generation, url) {
+function kibuLoadUrl(generation, url, base) {
     kibuState.hosted = false;
-    kibuState.api.load({ url: url }).catch(e => kibuReport(e));
+    kibuState.api.load(kibuOptions({ url: url }, base)).then(kibuObserveTrace, e => kibuReport(e));
     kibuLoaded(generation);
 }
 
 function kibuCall(name, ...args) {
-    if (!kibuState.hosted)
-        return undefined;
     try {
         return kibuState.api.callExternalInterface(name, ...args);
     } catch (e) {
@@ -77,31 +86,60 @@ function kibuCall(name, ...args) {
     }
 }
 
-// Pushes the program's frame to the window whenever it changes.
+// Whether the program has taken the host's place: until then the host's
+// own frame would pass for the program's, and its timeline must not move
+// (its one frame starts the program).
+function kibuProgramRuns() {
+    return kibuState.hosted && kibuCall("kibuRootKind") === "object";
+}
+
+// Pushes the program's frame and frame count to the window whenever they
+// change (a program may load another movie in its own place).
 function kibuPoll() {
+    if (!kibuProgramRuns())
+        return;
     const frame = kibuCall("kibuFrame");
+    const total = kibuCall("kibuTotal");
     if (typeof frame !== "number" || !(frame >= 1))
         return;
-    if (frame !== kibuState.lastFrame) {
+    if (frame !== kibuState.lastFrame || total !== kibuState.lastTotal) {
         kibuState.lastFrame = frame;
-        kibuState.bridge.frameChanged(kibuState.generation, frame);
+        kibuState.lastTotal = total;
+        kibuState.bridge.frameChanged(kibuState.generation, frame,
+            typeof total === "number" ? total : 0);
     }
 }
 
 function kibuPlay() {
     kibuState.api.resume();
-    kibuCall("kibuPlay");
+    if (kibuProgramRuns())
+        kibuCall("kibuPlay");
 }
 
 function kibuStop() {
-    kibuCall("kibuStop");
+    if (kibuProgramRuns())
+        kibuCall("kibuStop");
     kibuState.api.suspend();
     kibuPoll();
 }
 
 function kibuGoto(frame, playing) {
-    kibuCall(playing ? "kibuGotoPlay" : "kibuGotoStop", frame);
+    if (kibuProgramRuns())
+        kibuCall(playing ? "kibuGotoPlay" : "kibuGotoStop", frame);
     kibuPoll();
+}
+
+// What the program traces goes to the window only when it asks. Each load
+// makes a new engine instance, which needs the observer anew.
+function kibuForwardTrace(on) {
+    kibuState.forwardTrace = on;
+}
+
+function kibuObserveTrace() {
+    kibuState.api.traceObserver = message => {
+        if (kibuState.forwardTrace)
+            kibuState.bridge.traced(String(message));
+    };
 }
 
 function kibuSetVolume(volume) {

@@ -9,11 +9,18 @@ namespace HostMovie {
 namespace {
 
 const Swf::Rgb kWhite{255, 255, 255};
-const QString kProgram = QStringLiteral("_level1");
+// Read by name at every call: at registration the root is still the host.
+const QString kRoot = QStringLiteral("_level0");
 
-// _level1.<method>(args...) with the arguments already on the stack.
-void callOnProgram(Swf::ActionWriter& a, const QString& method, int argCount) {
-    a.pushInt(argCount).pushString(kProgram).getVariable().pushString(method).callMethod();
+void pushRoot(Swf::ActionWriter& a) {
+    a.pushString(kRoot).getVariable();
+}
+
+// _level0.<method>(args...) with the arguments already on the stack.
+void callOnRoot(Swf::ActionWriter& a, const QString& method, int argCount) {
+    a.pushInt(argCount);
+    pushRoot(a);
+    a.pushString(method).callMethod();
 }
 
 // flash.external.ExternalInterface.addCallback(name, null, function(params) { body })
@@ -26,9 +33,13 @@ void addCallback(Swf::ActionWriter& a, const QString& name, const QStringList& p
     a.pushString(QStringLiteral("addCallback")).callMethod().pop();
 }
 
-Swf::ActionWriter frameBody() {
+// return _level0.<property>, or typeof it.
+Swf::ActionWriter readBody(const QString& property, bool kind = false) {
     Swf::ActionWriter b;
-    b.pushString(kProgram).getVariable().pushString(QStringLiteral("_currentframe")).getMember();
+    pushRoot(b);
+    b.pushString(property).getMember();
+    if (kind)
+        b.typeOf();
     b.returnValue();
     return b;
 }
@@ -36,16 +47,28 @@ Swf::ActionWriter frameBody() {
 Swf::ActionWriter gotoBody(const QString& method) {
     Swf::ActionWriter b;
     b.pushString(QStringLiteral("frame")).getVariable();
-    callOnProgram(b, method, 1);
+    callOnRoot(b, method, 1);
     b.pop();
     return b;
 }
 
 Swf::ActionWriter timelineBody(const QString& method) {
     Swf::ActionWriter b;
-    callOnProgram(b, method, 0);
+    callOnRoot(b, method, 0);
     b.pop();
     return b;
+}
+
+// The engine copies the old root's readable properties, prototype chain
+// included, onto the movie that replaces it; with the host's SWF 8
+// prototype in place an older program would find SWF 8 methods on its
+// root. ASSetPropFlags(this, "__proto__", 0, 2) makes it deletable.
+void dropOwnPrototype(Swf::ActionWriter& a) {
+    const QString proto = QStringLiteral("__proto__");
+    a.pushInt(2).pushInt(0).pushString(proto);
+    a.pushString(QStringLiteral("this")).getVariable();
+    a.pushInt(4).pushString(QStringLiteral("ASSetPropFlags")).callFunction().pop();
+    a.pushString(QStringLiteral("this")).getVariable().pushString(proto).deleteMember().pop();
 }
 
 Swf::Rect stageOf(const Swf::Info& program) {
@@ -60,16 +83,18 @@ Swf::Rect stageOf(const Swf::Info& program) {
 
 QByteArray build(const Swf::Info& program, const QString& programUrl) {
     Swf::SwfWriter w(8, stageOf(program), program.frameRate > 0 ? program.frameRate : 12.0);
-    w.setBackground(program.background.value_or(kWhite));
 
     Swf::ActionWriter a;
-    a.getUrl(programUrl, kProgram);
-    addCallback(a, kFrame, {}, frameBody());
+    addCallback(a, kFrame, {}, readBody(QStringLiteral("_currentframe")));
+    addCallback(a, kTotal, {}, readBody(QStringLiteral("_totalframes")));
     addCallback(a, kGotoPlay, {QStringLiteral("frame")}, gotoBody(QStringLiteral("gotoAndPlay")));
     addCallback(a, kGotoStop, {QStringLiteral("frame")}, gotoBody(QStringLiteral("gotoAndStop")));
     addCallback(a, kPlay, {}, timelineBody(QStringLiteral("play")));
     addCallback(a, kStop, {}, timelineBody(QStringLiteral("stop")));
-    // The host itself never moves on; only the program's timeline plays.
+    addCallback(a, kRootKind, {}, readBody(QStringLiteral("__proto__"), true));
+    dropOwnPrototype(a);
+    // The program takes the host's place as the root.
+    a.getUrl(programUrl, kRoot);
     a.stop();
     w.doAction(a);
     w.showFrame();

@@ -5,20 +5,26 @@
 #include <QByteArray>
 #include <QString>
 
-// The engine exposes no frame position or goto of its own, and a movie can
-// only register script callbacks from SWF 8 on. So every ActionScript 1/2
-// program is played inside a one-frame SWF 8 host movie made to its measure
-// (stage, frame rate, background): the host loads the program into _level1
-// and registers the callbacks below, which act on _level1's timeline. The
-// program keeps its own version and bytes.
+// The engine exposes no frame position or goto of its own, and only a SWF 8
+// or later movie can register script callbacks. So an ActionScript 1/2
+// program is started by a one-frame SWF 8 host movie made to its measure
+// (stage and frame rate; no background, so the program's own applies). The
+// host registers the callbacks below, then has the program replace it at
+// level 0. The engine keeps the callbacks on the player, and each one finds
+// the root by name when it is called, so they act on the program, which is
+// then the root with its own version, levels, paths and stage.
 namespace HostMovie {
 
 // Callback names, as the page calls them.
 inline const QString kFrame = QStringLiteral("kibuFrame");       // () -> _currentframe
+inline const QString kTotal = QStringLiteral("kibuTotal");       // () -> _totalframes
 inline const QString kGotoPlay = QStringLiteral("kibuGotoPlay"); // (frame) gotoAndPlay
 inline const QString kGotoStop = QStringLiteral("kibuGotoStop"); // (frame) gotoAndStop
 inline const QString kPlay = QStringLiteral("kibuPlay");         // () play
 inline const QString kStop = QStringLiteral("kibuStop");         // () stop
+// () -> "object" once the program is the root, "undefined" while the host
+// still is (the host has no prototype).
+inline const QString kRootKind = QStringLiteral("kibuRootKind");
 
 // The host for a program at programUrl (a file:// URL).
 QByteArray build(const Swf::Info& program, const QString& programUrl);

@@ -46,8 +46,11 @@ public:
 
 public slots:
     void pageReady() { m_player->onPageReady(); }
-    void frameChanged(int generation, int frame) { m_player->onFrame(generation, frame); }
+    void frameChanged(int generation, int frame, int total) {
+        m_player->onFrame(generation, frame, total);
+    }
     void failed(const QString& reason) { m_player->onFailure(reason); }
+    void traced(const QString& message) { emit m_player->traced(message); }
 
 private:
     RuffleFlashPlayer* m_player;
@@ -162,6 +165,7 @@ void RuffleFlashPlayer::setMovie(const QString& movie) {
     ++m_generation;    // frames still on their way belong to it too
     m_paused = false;
     m_frame = 0;
+    m_frameSeen = false;
     m_sinceAdvance.start();
     if (movie == kNoProgram) {
         m_kind = Kind::None;
@@ -187,25 +191,40 @@ void RuffleFlashPlayer::loadCurrentMovie() {
                 .arg(base64(HostMovie::emptyStage())));
         return;
     }
-    const QString url =
-        QUrl::fromLocalFile(QFileInfo(m_movie).absoluteFilePath()).toString(QUrl::FullyEncoded);
+    const QFileInfo file(m_movie);
+    const QString url = QUrl::fromLocalFile(file.absoluteFilePath()).toString(QUrl::FullyEncoded);
+    // Relative names in the program resolve against its own folder.
+    const QString base =
+        QUrl::fromLocalFile(file.absolutePath() + u'/').toString(QUrl::FullyEncoded);
     if (m_kind == Kind::Timed) {
-        run(QStringLiteral("kibuLoadUrl(%1, %2);").arg(m_generation).arg(jsString(url)));
+        run(QStringLiteral("kibuLoadUrl(%1, %2, %3);")
+                .arg(m_generation)
+                .arg(jsString(url), jsString(base)));
         return;
     }
-    run(QStringLiteral("kibuLoadHost(%1, \"%2\", true);")
+    run(QStringLiteral("kibuLoadHost(%1, \"%2\", true, %3);")
             .arg(m_generation)
-            .arg(base64(HostMovie::build(m_info, url))));
+            .arg(base64(HostMovie::build(m_info, url)), jsString(base)));
 }
 
-void RuffleFlashPlayer::onFrame(int generation, int oneBasedFrame) {
+void RuffleFlashPlayer::onFrame(int generation, int oneBasedFrame, int total) {
     if (m_kind != Kind::Hosted || generation != m_generation)
         return;
     const int frame = oneBasedFrame - 1;
-    if (frame != m_frame)
+    if (frame != m_frame || !m_frameSeen)
         m_sinceAdvance.start();
     m_frame = frame;
+    m_frameSeen = true;
+    // The engine's count wins: a program may have loaded another movie in
+    // its own place.
+    if (total > 0)
+        m_totalFrames = total;
     emit frameChanged(frame);
+}
+
+void RuffleFlashPlayer::setTraceForwarding(bool on) {
+    run(QStringLiteral("kibuForwardTrace(%1);")
+            .arg(on ? QStringLiteral("true") : QStringLiteral("false")));
 }
 
 void RuffleFlashPlayer::play() {
@@ -274,9 +293,12 @@ bool RuffleFlashPlayer::playing() const {
         return false;
     if (m_kind == Kind::Timed)
         return true;
-    // The engine keeps running when a program stops its own timeline, so
-    // playing means the frame moved lately: within a few frame periods, and
-    // never less than a second, which also covers the program's loading.
+    // Until the program's first frame has run nothing plays. The engine
+    // keeps running when a program stops its own timeline, so playing means
+    // the frame moved lately: within a few frame periods, and never less
+    // than a second.
+    if (!m_frameSeen)
+        return false;
     const qint64 window = std::max<qint64>(1200, static_cast<qint64>(4000.0 / m_frameRate));
     return m_sinceAdvance.isValid() && m_sinceAdvance.elapsed() < window;
 }

@@ -37,6 +37,8 @@ public:
     QWidget* widget() override;
 
     bool isReady() const { return m_ready; }
+    // Whether what programs trace reaches traced(); off at first.
+    void setTraceForwarding(bool on);
     // Why the engine could not start, when it could not.
     QString failure() const { return m_failure; }
 
@@ -44,13 +46,14 @@ signals:
     void ready();
     void frameChanged(int frame);
     void failed(const QString& reason);
+    void traced(const QString& message);
 
 private:
     friend class RufflePageBridge;
     enum class Kind { None, Hosted, Timed };
 
     void onPageReady();
-    void onFrame(int generation, int oneBasedFrame);
+    void onFrame(int generation, int oneBasedFrame, int total);
     void onFailure(const QString& reason);
     void run(const QString& script);
     void loadCurrentMovie();
@@ -78,6 +81,7 @@ private:
     // Hosted programs: the last frame the page reported (0-based) and when
     // the timeline last moved.
     int m_frame = 0;
+    bool m_frameSeen = false; // the program's first frame has run
     QElapsedTimer m_sinceAdvance;
 
     // Timed programs (ActionScript 3): frame = start frame + playing time x

@@ -440,17 +440,20 @@ Info scan(const Header& h, Body& body) {
     info.frameRate = le16(rateAndCount.data()) / 256.0;
     info.frameCount = le16(rateAndCount.data() + 2);
 
-    for (;;) {
+    // The header is what the engine needs to play the file; tags that are
+    // broken further on do not keep it from playing what comes before them.
+    info.valid = true;
+    for (bool first = true;; first = false) {
         if (body.decodes() && r.offset() > kScanCap)
             break;
         std::array<unsigned char, 4> head{};
         if (!r.read(head.data(), 2))
-            return {};
+            break;
         const int code = le16(head.data()) >> 6;
         quint64 length = le16(head.data()) & 0x3F;
         if (length == 0x3F) {
             if (!r.read(head.data(), 4))
-                return {};
+                break;
             length = le32(head.data());
         }
         if (code == kEndTag || code == kShowFrameTag)
@@ -460,14 +463,17 @@ Info scan(const Header& h, Body& body) {
         const qsizetype kept = code == kFileAttributesTag || code == kSetBackgroundColorTag
                                    ? qsizetype(std::min<quint64>(length, start.size()))
                                    : 0;
-        if (!r.read(start.data(), kept) || !r.skip(length - quint64(kept)))
-            return {};
-        if (code == kFileAttributesTag && kept >= 1)
+        if (!r.read(start.data(), kept))
+            break;
+        // As the engine reads them: FileAttributes counts only as the file's
+        // first tag, and the first background wins.
+        if (code == kFileAttributesTag && kept >= 1 && first)
             info.actionScript3 = (start[0] & kActionScript3Flag) != 0;
-        else if (code == kSetBackgroundColorTag && kept >= 3)
+        else if (code == kSetBackgroundColorTag && kept >= 3 && !info.background)
             info.background = Rgb{start[0], start[1], start[2]};
+        if (!r.skip(length - quint64(kept)))
+            break;
     }
-    info.valid = true;
     return info;
 }
 

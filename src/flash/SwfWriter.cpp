@@ -133,6 +133,15 @@ ActionWriter& ActionWriter::callFunction() {
 ActionWriter& ActionWriter::returnValue() {
     return record(0x3E, {});
 }
+ActionWriter& ActionWriter::trace() {
+    return record(0x26, {});
+}
+ActionWriter& ActionWriter::deleteMember() {
+    return record(0x3A, {});
+}
+ActionWriter& ActionWriter::typeOf() {
+    return record(0x44, {});
+}
 
 ActionWriter& ActionWriter::getUrl(const QString& url, const QString& target) {
     QByteArray p;

@@ -43,6 +43,9 @@ public:
     ActionWriter& callMethod();   // 0x52
     ActionWriter& callFunction(); // 0x3D
     ActionWriter& returnValue();  // 0x3E
+    ActionWriter& trace();        // 0x26
+    ActionWriter& deleteMember(); // 0x3A: object, name -> whether it went
+    ActionWriter& typeOf();       // 0x44
     // GetURL (0x83): loadMovieNum(url, n) is getUrl(url, "_leveln").
     ActionWriter& getUrl(const QString& url, const QString& target);
     // DefineFunction (0x9B): pushes an anonymous function (empty name) or

@@ -71,8 +71,14 @@ public:
     void showFrame(int frame) override {
         // While the user holds the thumb, the thumb is the user's.
         QScrollBar* bar = m_form.HScroll1;
-        if (!bar->isSliderDown())
-            bar->setValue(PositionBar::valueFor(frame, bar->maximum()));
+        if (bar->isSliderDown())
+            return;
+        // A program that loaded another movie in its place has that
+        // movie's frames.
+        const int maximum = PositionBar::maximumFor(player().totalFrames());
+        if (maximum > 0 && maximum != bar->maximum())
+            bar->setMaximum(maximum);
+        bar->setValue(PositionBar::valueFor(frame, bar->maximum()));
     }
     PlayMode playMode() const override { return m_form.playMode(); }
     int selectedRow() const override { return m_form.selectedRow(); }
