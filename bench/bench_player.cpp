@@ -5,7 +5,11 @@
 //
 // 1. Engine start: player made -> page and engine ready.
 // 2. Movie write -> first frame reported by the engine, for the first
-//    program of a run and for a second one (the engine is then warm).
+//    program of a run and for a second one. The first is written the moment
+//    the page is ready, before the engine's WebAssembly has compiled, so it
+//    pays for that compile (about 1 s); a child's first click comes later
+//    and finds it done (see bench_window click, which times from a click to
+//    the screen).
 // 3. The process tree's memory (RSS and PSS of this process and its
 //    children, the web engine's processes) while a program plays.
 

@@ -13,12 +13,12 @@
 
 #include "catalogue/ListLoader.h"
 #include "catalogue/TextFile.h"
+#include "flash/RuffleFlashPlayer.h"
 #include "shell/DesktopServices.h"
 #include "shell/Form1.h"
-#include "ui/MessageBoxNotifier.h"
-#include "flash/RuffleFlashPlayer.h"
 #include "shell/SoundEffectVoicePlayer.h"
 #include "shell/WebEngineInfoBrowser.h"
+#include "ui/MessageBoxNotifier.h"
 
 #include <QApplication>
 #include <QDir>

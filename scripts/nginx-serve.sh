@@ -20,11 +20,16 @@ root=$(cd "$2" && pwd)
 run=$(cd "$3" && pwd)
 first=${4:-8780}
 mkdir -p "$run/logs" "$run/tmp"
+# Started by root, nginx's workers would become "nobody", who may not read a
+# caller's private temporary folder; they stay the caller.
+user_line=""
+[ "$(id -u)" -eq 0 ] && user_line="user root;"
 
 # The first free port from FIRST_PORT on.
 for port in $(seq "$first" $((first + 99))); do
   cat >"$run/nginx.conf" <<CONF
 daemon on;
+$user_line
 worker_processes 1;
 pid $run/nginx.pid;
 error_log $run/logs/error.log;

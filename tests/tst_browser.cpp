@@ -23,7 +23,7 @@ class TestBrowser : public QObject {
             h.webBase = webBase;
             h.infoBrowser = &browser;
         }
-        QString shown() { return static_cast<QWebEngineView*>(browser.widget())->url().fileName(); }
+        QString shown() { return browser.view()->url().fileName(); }
     };
 
 private slots:

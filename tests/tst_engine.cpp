@@ -108,7 +108,8 @@ private slots:
         QVERIFY(m_dir.isValid());
         m_window = new QWidget;
         m_window->resize(640, 480);
-        m_player = new RuffleFlashPlayer(QStringLiteral(KIBU_ENGINE_DIR), m_window);
+        m_player = new RuffleFlashPlayer(QStringLiteral(KIBU_ENGINE_DIR),
+                                         RuffleFlashPlayer::Start::Now, m_window);
         m_player->widget()->setParent(m_window);
         m_player->widget()->setGeometry(0, 0, 640, 480);
         m_window->show();

@@ -1,12 +1,13 @@
 #include "app/AppOptions.h"
+#include "app/WebEngineSetup.h"
+#include "flash/RuffleFlashPlayer.h"
 #include "net/SelfUpdate.h"
 #include "shell/DesktopServices.h"
 #include "shell/Form1.h"
-#include "ui/MessageBoxNotifier.h"
-#include "flash/RuffleFlashPlayer.h"
 #include "shell/SoundEffectVoicePlayer.h"
 #include "shell/StartupChecks.h"
 #include "shell/WebEngineInfoBrowser.h"
+#include "ui/MessageBoxNotifier.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -38,8 +39,7 @@ int main(int argc, char* argv[]) {
         return 2;
     }
 
-    // Qt WebEngine shares its GL context with the widgets.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    WebEngineSetup::apply();
     QApplication app(argc, argv);
     // No application display name: Qt would append it to every window title
     // that does not already end with it ("Kibu播放器1.3 — Kibu播放器", "提示 —
@@ -56,9 +56,11 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
-    // The engine starts loading now, while the window is built.
-    RuffleFlashPlayer player(options.settings.app.path(QStringLiteral("res/ruffle")));
-    WebEngineInfoBrowser browser;
+    // The web engine starts once the window is on the screen: making it
+    // takes longer than the whole window.
+    RuffleFlashPlayer player(options.settings.app.path(QStringLiteral("res/ruffle")),
+                             RuffleFlashPlayer::Start::Later);
+    WebEngineInfoBrowser browser(WebEngineInfoBrowser::Start::Later);
     SoundEffectVoicePlayer voice;
     MessageBoxNotifier notifier;
     DesktopUrlOpener urlOpener;
@@ -87,6 +89,10 @@ int main(int argc, char* argv[]) {
 
     Form1 form(options.settings, services);
     notifier.setParent(&form);
+    QObject::connect(&form, &Form1::shownOnScreen, &form, [&player, &browser] {
+        player.start();
+        browser.start();
+    });
     form.Form_Load();
     form.show();
     return app.exec();

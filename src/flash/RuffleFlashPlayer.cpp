@@ -56,14 +56,27 @@ private:
     RuffleFlashPlayer* m_player;
 };
 
-RuffleFlashPlayer::RuffleFlashPlayer(const QString& engineFolder, QObject* parent)
-    : QObject(parent), m_stack(new QStackedWidget) {
-    m_view = new QWebEngineView(m_stack);
+RuffleFlashPlayer::RuffleFlashPlayer(const QString& engineFolder, Start when, QObject* parent)
+    : QObject(parent), m_stack(new QStackedWidget), m_engineFolder(engineFolder) {
     m_message = new QLabel(m_stack);
     m_message->setAlignment(Qt::AlignCenter);
     m_message->setWordWrap(true);
-    m_stack->addWidget(m_view);
+    // Until the engine is there, the area looks like the empty stage.
+    QPalette white = m_message->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    m_message->setPalette(white);
+    m_message->setAutoFillBackground(true);
     m_stack->addWidget(m_message);
+    if (when == Start::Now)
+        start();
+}
+
+void RuffleFlashPlayer::start() {
+    if (m_view || !m_failure.isEmpty())
+        return;
+    m_view = new QWebEngineView(m_stack);
+    m_stack->insertWidget(0, m_view);
+    m_stack->setCurrentWidget(m_view);
     m_view->setContextMenuPolicy(Qt::NoContextMenu);
 
     QWebEnginePage* page = m_view->page();
@@ -98,11 +111,11 @@ RuffleFlashPlayer::RuffleFlashPlayer(const QString& engineFolder, QObject* paren
             onFailure(QStringLiteral("player page could not be loaded"));
     });
 
-    const QString pagePath = QDir(engineFolder).filePath(kHostPage);
+    const QString pagePath = QDir(m_engineFolder).filePath(kHostPage);
     if (!QFileInfo::exists(pagePath) ||
-        !QFileInfo::exists(QDir(engineFolder).filePath(QStringLiteral("ruffle.js")))) {
+        !QFileInfo::exists(QDir(m_engineFolder).filePath(QStringLiteral("ruffle.js")))) {
         onFailure(QStringLiteral("engine files missing in %1")
-                      .arg(QDir::toNativeSeparators(engineFolder)));
+                      .arg(QDir::toNativeSeparators(m_engineFolder)));
         return;
     }
     m_view->load(QUrl::fromLocalFile(pagePath));

@@ -21,8 +21,14 @@ class RufflePageBridge;
 class RuffleFlashPlayer : public QObject, public FlashPlayer {
     Q_OBJECT
 public:
-    // engineFolder holds the engine files and our host page.
-    explicit RuffleFlashPlayer(const QString& engineFolder, QObject* parent = nullptr);
+    enum class Start { Now, Later };
+    // engineFolder holds the engine files and our host page. Started later,
+    // the engine loads only when start() is called (after the window shows,
+    // so that it never holds the window back); until then the player area
+    // is empty and every request waits for the engine.
+    explicit RuffleFlashPlayer(const QString& engineFolder, Start when = Start::Now,
+                               QObject* parent = nullptr);
+    void start();
     ~RuffleFlashPlayer() override;
 
     QString movie() const override { return m_movie; }
@@ -60,6 +66,7 @@ private:
     int timedFrame() const;
 
     QPointer<QStackedWidget> m_stack;
+    QString m_engineFolder;
     QWebEngineView* m_view = nullptr;
     QLabel* m_message = nullptr;
     QWebChannel* m_channel = nullptr;

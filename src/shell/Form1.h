@@ -178,7 +178,13 @@ public:
     void selectRow(int row);
     PlayMode playMode() const;
 
+signals:
+    // The window has been painted for the first time: what can wait until
+    // the user sees it starts now.
+    void shownOnScreen();
+
 protected:
+    void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -213,6 +219,7 @@ private:
     QString m_serverFolder;
     bool m_loaded = false;
     bool m_unloaded = false;
+    bool m_painted = false;
 
     PlaybackTick m_tick;
     std::unique_ptr<TickWindow> m_tickWindow;

@@ -141,6 +141,15 @@ void Form1::Form_Resize() {
     setSizeTwips(Command6, 704, 405);
 }
 
+void Form1::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    if (!m_painted) {
+        m_painted = true;
+        // After this paint has reached the screen.
+        QTimer::singleShot(0, this, &Form1::shownOnScreen);
+    }
+}
+
 void Form1::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     // Loading runs the first pass itself, so that the design geometry is

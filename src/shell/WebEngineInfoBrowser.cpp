@@ -2,9 +2,11 @@
 
 #include <QFileInfo>
 #include <QUrl>
+#include <QVBoxLayout>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineView>
+#include <utility>
 
 // A page that, when silent, keeps every dialog of the pages it shows
 // (alerts, confirmations, prompts) from reaching the user.
@@ -32,10 +34,23 @@ protected:
     }
 };
 
-WebEngineInfoBrowser::WebEngineInfoBrowser(QObject* parent)
-    : InfoBrowser(parent), m_view(new QWebEngineView), m_page(new SilentPage(m_view)) {
+WebEngineInfoBrowser::WebEngineInfoBrowser(Start when, QObject* parent)
+    : InfoBrowser(parent), m_frame(new QWidget) {
+    auto* layout = new QVBoxLayout(m_frame);
+    layout->setContentsMargins(0, 0, 0, 0);
+    if (when == Start::Now)
+        start();
+}
+
+void WebEngineInfoBrowser::start() {
+    if (m_view)
+        return;
+    m_view = new QWebEngineView(m_frame);
+    m_page = new SilentPage(m_view);
+    m_page->silent = m_silent;
     m_view->setPage(m_page);
     m_view->setContextMenuPolicy(Qt::NoContextMenu);
+    m_frame->layout()->addWidget(m_view);
     // Only a page that really failed counts: one the user has already left
     // for the next (quick clicks on the pictures) is no reason for the
     // offline page.
@@ -55,11 +70,13 @@ WebEngineInfoBrowser::WebEngineInfoBrowser(QObject* parent)
                     break;
                 }
             });
+    if (!m_pending.isEmpty())
+        m_view->load(std::exchange(m_pending, QUrl()));
 }
 
 WebEngineInfoBrowser::~WebEngineInfoBrowser() {
-    if (m_view && !m_view->parent())
-        delete m_view;
+    if (m_frame && !m_frame->parent())
+        delete m_frame;
 }
 
 void WebEngineInfoBrowser::navigate(const QString& url) {
@@ -68,13 +85,19 @@ void WebEngineInfoBrowser::navigate(const QString& url) {
                             ? QUrl::fromLocalFile(url)
                             : QUrl(url);
     m_loads.requested(target);
-    m_view->load(target);
+    // Before the engine has started only the latest page is worth loading.
+    if (m_view)
+        m_view->load(target);
+    else
+        m_pending = target;
 }
 
 void WebEngineInfoBrowser::setSilent(bool silent) {
-    m_page->silent = silent;
+    m_silent = silent;
+    if (m_page)
+        m_page->silent = silent;
 }
 
 QWidget* WebEngineInfoBrowser::widget() {
-    return m_view;
+    return m_frame;
 }

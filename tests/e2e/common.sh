@@ -31,9 +31,9 @@ e2e_setup() {
 }
 
 # Nothing listens on port 9: pages and downloads fail at once, unless a
-# test serves content (e2e_serve) before it starts the player.
+# test serves content (e2e_serve, then web_base or download_base) first.
 e2e_start() {
-  "$player" --app-dir "$app" --web-base http://127.0.0.1:9/ \
+  "$player" --app-dir "$app" --web-base "${web_base:-http://127.0.0.1:9/}" \
     --download-base "${download_base:-http://127.0.0.1:9/}" >"$work/player.log" 2>&1 &
   pid=$!
   trap e2e_stop EXIT
@@ -86,6 +86,19 @@ wait_for_pixel() {
   local i
   for i in $(seq "$1"); do
     [ "$(screen_pixel "$2" "$3")" = "$4" ] && return 0
+    sleep 1
+  done
+  return 1
+}
+
+# Waits up to $1 seconds for the information strip to show dark text (the
+# offline page's words, or a page's).
+wait_for_strip_text() {
+  local i
+  for i in $(seq "$1"); do
+    import -window root "$work/strip.png"
+    [ "$(convert "$work/strip.png" -crop 1000x19+6+690 -colorspace gray -format '%[fx:minima<0.5]' info:)" = 1 ] &&
+      return 0
     sleep 1
   done
   return 1

@@ -12,6 +12,8 @@ second=$(sed -n 2p "$demo/catalogue/b02.txt" | tr -d '\r')
 "$swfgen" --frames 36 --rate 12 --size 550x400 --background 00C000 "$app/res/fla/$first.swf"
 "$swfgen" --frames 600 --rate 12 --size 550x400 --background 0000C0 "$app/res/fla/$second.swf"
 e2e_start
+# The web site cannot be reached: the strip shows the offline page.
+wait_for_strip_text 10 || fail "the strip shows no offline page"
 
 xdotool mousemove 109 35 click 1 # the second category's picture
 sleep 1

@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
 # Reads the window titles as the window system shows them to the user: the
 # main window, a download notice and the settings dialog carry their own
-# titles and nothing after them.
+# titles and nothing after them. The strip shows the web site's page.
 #   titles.sh PLAYER MAKE_APP_FOLDER SWFGEN DEMO_DIR ENGINE_DIR
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 e2e_begin "$@"
-# A download server without the programs: a click on one brings "文件无法找到".
-mkdir -p "$work/empty-server"
-e2e_serve "$work/empty-server"
+# A server without the programs: a click on one brings "文件无法找到". It
+# serves the first category's page, green, to the strip.
+mkdir -p "$work/server"
+echo "<html><body style='background:#00c000'>show1</body></html>" >"$work/server/show1.htm"
+e2e_serve "$work/server"
+web_base=$download_base
 e2e_start
+wait_for_pixel 10 500 698 0,192,0 || fail "the strip does not show the web site's page"
 
 expect_title() {
   local title
