@@ -12,12 +12,37 @@ DownloadQueue::DownloadQueue(Settings settings, QObject* parent)
     : QObject(parent), m_settings(std::move(settings)) {}
 
 void DownloadQueue::add(int row, const QString& rowText) {
-    m_items.append({row, rowText});
-    emit added(row, rowText);
-    emit rowTextChanged(row, DownloadTexts::queued);
+    append({row, rowText});
+}
+
+void DownloadQueue::addBatch(const QList<QPair<int, QString>>& rows) {
+    const int batch = ++m_batches;
+    for (const auto& [row, rowText] : rows)
+        append({row, rowText, batch});
+}
+
+void DownloadQueue::append(const Item& item) {
+    m_items.append(item);
+    emit added(item.row, item.rowText);
+    emit rowTextChanged(item.row, DownloadTexts::queued);
     // An earlier click's download takes this one in turn.
     if (m_items.size() == 1)
         startHead();
+}
+
+void DownloadQueue::cancel(int row) {
+    for (qsizetype i = 0; i < m_items.size(); ++i) {
+        if (m_items.at(i).row != row)
+            continue;
+        if (i == 0 && m_running) {
+            m_running->cancel(); // ends like any other download
+            return;
+        }
+        const Item item = m_items.takeAt(i);
+        emit removedAt(int(i));
+        emit rowTextChanged(item.row, item.rowText);
+        return;
+    }
 }
 
 bool DownloadQueue::contains(int row) const {
@@ -44,12 +69,25 @@ void DownloadQueue::startHead() {
     connect(download, &ProgramDownload::finished, this,
             [this, download, item](ProgramDownload::Result result) {
                 download->deleteLater();
-                onFinished(item, result);
+                onFinished(item, result, download->saveProblem());
             });
+    m_running = download;
     download->start();
 }
 
-void DownloadQueue::onFinished(const Item& item, ProgramDownload::Result result) {
+void DownloadQueue::say(const Item& item, const QString& text) {
+    // A batch says each thing once, however many of its programs meet it.
+    if (item.batch > 0) {
+        QSet<QString>& said = m_batchSaid[item.batch];
+        if (said.contains(text))
+            return;
+        said.insert(text);
+    }
+    emit notice(text);
+}
+
+void DownloadQueue::onFinished(const Item& item, ProgramDownload::Result result,
+                               const QString& problem) {
     using Result = ProgramDownload::Result;
     if (result == Result::Complete) {
         // Only the mark turns present; a "*" inside the name is the name's.
@@ -66,30 +104,34 @@ void DownloadQueue::onFinished(const Item& item, ProgramDownload::Result result)
     emit rowTextChanged(item.row, item.rowText);
     switch (result) {
     case Result::Refused:
-        emit notice(QStringLiteral("连接数过多"));
+        say(item, QStringLiteral("连接数过多"));
         break;
     case Result::NotFound:
-        emit notice(QStringLiteral("文件无法找到"));
+        say(item, QStringLiteral("文件无法找到"));
         // The server may have moved its programs; the next click uses the
         // folder it names now. The queue waits for the new name.
         refreshServerAddress();
         return;
     case Result::TimedOut:
-        emit notice(QStringLiteral("下载文件超时"));
+        say(item, QStringLiteral("下载文件超时"));
         break;
     case Result::ServerError:
         // Only the last of several failing downloads says so.
         if (m_items.size() == 1)
-            emit notice(QStringLiteral("网络繁忙或不畅,请再试"));
+            say(item, QStringLiteral("网络繁忙或不畅,请再试"));
         break;
     case Result::NoRangeSupport:
-        emit notice(QStringLiteral("不支持断点续传"));
+        say(item, QStringLiteral("不支持断点续传"));
         break;
     case Result::UnsafeName:
-        emit notice(
+        say(item,
             QStringLiteral("节目名称无效，无法下载：%1").arg(ProgramName::fromRow(item.rowText)));
         break;
+    case Result::CannotSave:
+        say(item, problem);
+        break;
     case Result::Failed:
+    case Result::Cancelled:
     case Result::Complete:
         break;
     }
@@ -111,8 +153,13 @@ void DownloadQueue::refreshServerAddress() {
 }
 
 void DownloadQueue::endHead() {
-    m_items.removeFirst();
-    emit headRemoved();
+    const Item ended = m_items.takeFirst();
+    m_running = nullptr;
+    emit removedAt(0);
+    const bool batchGoesOn = std::any_of(m_items.cbegin(), m_items.cend(),
+                                         [&](const Item& i) { return i.batch == ended.batch; });
+    if (!batchGoesOn)
+        m_batchSaid.remove(ended.batch);
     if (!m_items.isEmpty())
         startHead();
 }

@@ -5,7 +5,11 @@
 #include "ProgramDownload.h"
 #include "catalogue/AppFolder.h"
 
+#include <QHash>
 #include <QList>
+#include <QPair>
+#include <QPointer>
+#include <QSet>
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -41,13 +45,20 @@ public:
 
     // Queues the row; starts it at once when nothing else downloads.
     void add(int row, const QString& rowText);
+    // Queues several rows, in order, as one batch: a message that several
+    // of them would give is given once.
+    void addBatch(const QList<QPair<int, QString>>& rows);
+    // Takes the row out of the queue, stopping its download if it runs (the
+    // part downloaded so far stays for next time); its row shows its text
+    // as queued again.
+    void cancel(int row);
     bool contains(int row) const;
     int size() const { return int(m_items.size()); }
 
 signals:
     void added(int row, const QString& rowText);
-    // The head's download has ended and it has left the queue.
-    void headRemoved();
+    // The item at this place of the queue has left it (0: the one that ran).
+    void removedAt(int position);
     void rowTextChanged(int row, const QString& text);
     void notice(const QString& text);
     // The program of the row is in the cache now; its row shows it present.
@@ -60,13 +71,19 @@ private:
     struct Item {
         int row;
         QString rowText;
+        int batch = 0; // 0: a single click
     };
 
+    void append(const Item& item);
     void startHead();
-    void onFinished(const Item& item, ProgramDownload::Result result);
+    void onFinished(const Item& item, ProgramDownload::Result result, const QString& problem);
+    void say(const Item& item, const QString& text);
     void refreshServerAddress();
     void endHead();
 
     Settings m_settings;
     QList<Item> m_items;
+    QPointer<ProgramDownload> m_running;
+    int m_batches = 0;
+    QHash<int, QSet<QString>> m_batchSaid; // what each batch has told already
 };

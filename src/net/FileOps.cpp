@@ -8,9 +8,13 @@
 
 namespace FileOps {
 
-bool createEmpty(const QString& path) {
+bool createEmpty(const QString& path, QString* error) {
     QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return true;
+    if (error)
+        *error = file.errorString();
+    return false;
 }
 
 bool writeAtomically(const QString& path, const QByteArray& bytes) {

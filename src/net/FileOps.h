@@ -5,8 +5,9 @@
 // The file steps every download takes.
 namespace FileOps {
 
-// Creates path empty (or empties it). False when it cannot be written.
-bool createEmpty(const QString& path);
+// Creates path empty (or empties it). False, with the reason, when it
+// cannot be written.
+bool createEmpty(const QString& path, QString* error = nullptr);
 
 // Writes the whole file beside it and renames it into place, so that the
 // file is either the old one or the complete new one.

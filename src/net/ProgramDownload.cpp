@@ -1,8 +1,11 @@
 #include "ProgramDownload.h"
 
 #include "FileOps.h"
+#include "PartialFiles.h"
 #include "catalogue/ProgramName.h"
 
+#include <QFileInfo>
+#include <QStorageInfo>
 #include <QTimer>
 #include <cmath>
 
@@ -16,12 +19,16 @@ ProgramDownload::ProgramDownload(QNetworkAccessManager* network, const QString& 
         m_cachePath = *path;
         m_url = programUrl(downloadBase, serverFolder, m_name);
     }
-    m_chunks = new ChunkDownload(network, m_url, this);
+    m_chunks = new ChunkDownload(network, m_url, PartialFiles::dataPath(m_cachePath), this);
     connect(m_chunks, &ChunkDownload::starting, this, &ProgramDownload::starting);
     connect(m_chunks, &ChunkDownload::contentRangeMissing, this,
             &ProgramDownload::contentRangeMissing);
-    connect(m_chunks, &ChunkDownload::progress, this,
-            [this](qint64 last, qint64 total) { emit progress(percent(last, total)); });
+    connect(m_chunks, &ChunkDownload::progress, this, [this](qint64 last, qint64 total) {
+        // Once the size is known, a part that breaks off can be gone on from.
+        if (!m_totalRecorded)
+            m_totalRecorded = PartialFiles::recordTotal(m_cachePath, total);
+        emit progress(percent(last, total));
+    });
     connect(m_chunks, &ChunkDownload::finished, this, &ProgramDownload::onFinished);
 }
 
@@ -47,48 +54,84 @@ void ProgramDownload::start() {
         QTimer::singleShot(0, this, [this] { emit finished(Result::UnsafeName); });
         return;
     }
-    if (!FileOps::createEmpty(m_cachePath)) {
-        QTimer::singleShot(0, this, [this] { end(Result::Failed); });
+    QString error;
+    if (!FileOps::createEmpty(m_cachePath, &error)) {
+        QTimer::singleShot(0, this, [this, error] { cannotSave(error); });
         return;
     }
-    m_chunks->start();
+    const PartialFiles::Resume resume =
+        PartialFiles::resumePoint(m_cachePath, ChunkDownload::kChunkSize);
+    m_totalRecorded = resume.from > 0;
+    m_chunks->start(resume.from, resume.total);
+}
+
+void ProgramDownload::cancel() {
+    m_chunks->cancel();
 }
 
 void ProgramDownload::onFinished(ChunkDownload::Outcome outcome) {
     using Outcome = ChunkDownload::Outcome;
     switch (outcome) {
-    case Outcome::Complete: {
-        // Written beside the cache file and renamed over it, so that a crash
-        // never leaves a partial file that would pass for the program.
-        if (!FileOps::writeAtomically(m_cachePath, m_chunks->data())) {
-            end(Result::Failed);
+    case Outcome::Complete:
+        // The complete part takes the program's name in one step, so that no
+        // moment shows a partial file under it.
+        if (!FileOps::replaceFile(PartialFiles::dataPath(m_cachePath), m_cachePath)) {
+            cannotSave(QString());
             return;
         }
+        FileOps::deleteIfExists(PartialFiles::sizePath(m_cachePath));
         emit finished(Result::Complete);
         return;
-    }
+    // What broke off on the way is worth going on with next time.
     case Outcome::Refused:
-        end(Result::Refused);
-        return;
-    case Outcome::NotFound:
-        end(Result::NotFound);
+        end(Result::Refused, true);
         return;
     case Outcome::TimedOut:
-        end(Result::TimedOut);
+        end(Result::TimedOut, true);
         return;
     case Outcome::ServerError:
-        end(Result::ServerError);
+        end(Result::ServerError, true);
+        return;
+    case Outcome::Interrupted:
+        end(Result::Failed, true);
+        return;
+    case Outcome::Cancelled:
+        end(Result::Cancelled, true);
+        return;
+    // The server's file is gone or cannot be pieced together.
+    case Outcome::NotFound:
+        end(Result::NotFound, false);
         return;
     case Outcome::NoRangeSupport:
-        end(Result::NoRangeSupport);
+        end(Result::NoRangeSupport, false);
         return;
     case Outcome::Unexpected:
-        end(Result::Failed);
+        end(Result::Failed, false);
+        return;
+    case Outcome::CannotWrite:
+        cannotSave(m_chunks->writeError());
         return;
     }
 }
 
-void ProgramDownload::end(Result result) {
+void ProgramDownload::cannotSave(const QString& reason) {
+    // Whatever was written goes: a full disk needs the room back.
+    PartialFiles::remove(m_cachePath);
+    const QStorageInfo disk(QFileInfo(m_cachePath).absolutePath());
+    constexpr qint64 kNearlyFull = 1024 * 1024;
+    if (disk.isValid() && disk.bytesAvailable() < kNearlyFull)
+        m_saveProblem = QStringLiteral("电脑的磁盘已经满了，节目“%1”没有保存下来。"
+                                       "请删除一些不用的文件后再下载。")
+                            .arg(m_name);
+    else
+        m_saveProblem = QStringLiteral("节目“%1”无法保存到电脑上，请检查节目文件夹能否写入。%2")
+                            .arg(m_name, reason.isEmpty() ? QString() : u'（' + reason + u'）');
+    end(Result::CannotSave, true);
+}
+
+void ProgramDownload::end(Result result, bool keepPart) {
+    if (!keepPart)
+        PartialFiles::remove(m_cachePath);
     FileOps::deleteIfExists(m_cachePath);
     emit finished(result);
 }

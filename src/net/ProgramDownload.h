@@ -6,7 +6,9 @@
 #include <QString>
 
 // Downloads one program into the cache folder. The cache file exists, empty,
-// while the transfer runs, and receives all bytes at once at the end.
+// while the transfer runs; the bytes go into a partial file beside it (see
+// PartialFiles), which takes the program's name only when complete. A
+// download that breaks off keeps its part for the next one to go on from.
 class ProgramDownload : public QObject {
     Q_OBJECT
 public:
@@ -19,6 +21,8 @@ public:
         NoRangeSupport,
         Failed,     // no message of its own
         UnsafeName, // refused before anything was made
+        Cancelled,
+        CannotSave, // the cache folder cannot take the file; see saveProblem()
     };
     Q_ENUM(Result)
 
@@ -29,6 +33,10 @@ public:
 
     void setRequestLimit(int ms) { m_chunks->setRequestLimit(ms); }
     void start();
+    // Stops; finished(Cancelled) follows and the part stays.
+    void cancel();
+    // Why the program could not be saved, in a parent's words.
+    QString saveProblem() const { return m_saveProblem; }
 
     const QString& programName() const { return m_name; }
     const QString& cachePath() const { return m_cachePath; }
@@ -50,9 +58,13 @@ signals:
 
 private:
     void onFinished(ChunkDownload::Outcome outcome);
-    void end(Result result);
+    void end(Result result, bool keepPart);
+
+    void cannotSave(const QString& reason);
 
     ChunkDownload* m_chunks = nullptr;
+    QString m_saveProblem;
+    bool m_totalRecorded = false;
     QString m_name;
     QString m_cachePath;
     QUrl m_url;

@@ -375,7 +375,8 @@ void Form1::connectHandlers() {
         item->setData(Qt::UserRole, row);
         List2->addItem(item);
     });
-    connect(m_queue, &DownloadQueue::headRemoved, List2, [this] { delete List2->takeItem(0); });
+    connect(m_queue, &DownloadQueue::removedAt, List2,
+            [this](int position) { delete List2->takeItem(position); });
     connect(m_queue, &DownloadQueue::rowTextChanged, this, &Form1::setRowText);
     connect(m_queue, &DownloadQueue::notice, this,
             [this](const QString& text) { m_services.notifier->notice(text); });
