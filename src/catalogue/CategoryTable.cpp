@@ -44,4 +44,11 @@ const Category& byNumber(int number) {
     return all()[static_cast<size_t>(number - 1)];
 }
 
+bool isCategoryKey(const QString& key) {
+    for (const Category& c : all())
+        if (key == QString::fromUtf16(c.listKey))
+            return true;
+    return false;
+}
+
 } // namespace CategoryTable

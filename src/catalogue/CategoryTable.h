@@ -27,6 +27,8 @@ constexpr int kCount = 14;
 const std::array<Category, kCount>& all();
 // The category with this number (1..14).
 const Category& byNumber(int number);
+// Whether a current-list key is one of the fourteen categories'.
+bool isCategoryKey(const QString& key);
 
 } // namespace CategoryTable
 

@@ -1,5 +1,6 @@
 #include "ListLoader.h"
 
+#include "CategoryTable.h"
 #include "ProgramName.h"
 #include "TextFile.h"
 
@@ -35,6 +36,17 @@ Result load(const QString& listFilePath, const QString& cacheFolder) {
         result.rows.append(markedRow(name, cacheFolder));
     result.ok = true;
     return result;
+}
+
+QSet<QString> programsInLists(const AppFolder& app) {
+    QStringList files{QStringLiteral("cons/shoucang.inb"), QStringLiteral("cons/lishi.inb")};
+    for (const Category& c : CategoryTable::all())
+        files.append(c.listFile());
+    QSet<QString> names;
+    for (const QString& file : files)
+        for (const QString& name : TextFile::readLines(app.path(file)).lines)
+            names.insert(name);
+    return names;
 }
 
 } // namespace ListLoader

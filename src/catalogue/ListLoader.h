@@ -1,5 +1,8 @@
 #pragma once
 
+#include "AppFolder.h"
+
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -21,5 +24,8 @@ QString markedRow(const QString& name, const QString& cacheFolder);
 // Reads the whole list file, then marks every row. A file that cannot be
 // read gives no rows at all, never part of them.
 Result load(const QString& listFilePath, const QString& cacheFolder);
+
+// Every program name of the sixteen list files (those that can be read).
+QSet<QString> programsInLists(const AppFolder& app);
 
 } // namespace ListLoader

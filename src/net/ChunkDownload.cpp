@@ -76,7 +76,43 @@ void ChunkDownload::start(qint64 resumeFrom, qint64 expectedTotal) {
         return;
     }
     emit starting();
-    request();
+    begin();
+}
+
+bool ChunkDownload::canPipeline() const {
+    // Several requests at once, where nothing stands between us and the
+    // server that could mix them up (a proxy), and the server has kept up.
+    const QNetworkProxy proxy = m_network->proxy();
+    const bool direct = proxy.type() == QNetworkProxy::NoProxy ||
+                        (proxy.type() == QNetworkProxy::DefaultProxy &&
+                         QNetworkProxy::applicationProxy().type() == QNetworkProxy::NoProxy &&
+                         !QNetworkProxyFactory::usesSystemConfiguration());
+    const bool web =
+        m_url.scheme() == QLatin1String("http") || m_url.scheme() == QLatin1String("https");
+    return kPipelineDepth > 1 && direct && web && !pipeliningRefused(m_url);
+}
+
+void ChunkDownload::begin() {
+    if (!canPipeline()) {
+        request();
+        return;
+    }
+    // One connection, as one request at a time would use: the first answer
+    // (which tells the size) comes on it too.
+    m_pipeline = new HttpPipeline(m_url, kMaxAnswer, this);
+    connect(m_pipeline, &HttpPipeline::answered, this, [this](const HttpPipeline::Answer& a) {
+        Answer answer;
+        answer.hasStatus = true;
+        answer.status = a.status;
+        answer.complete = true;
+        answer.contentRange = a.header("Content-Range");
+        answer.body = a.body;
+        onPipelined(answer);
+    });
+    connect(m_pipeline, &HttpPipeline::broken, this, &ChunkDownload::onPipelineBroken);
+    m_nextAsk = m_position;
+    m_allAsked = false;
+    fillPipeline();
 }
 
 void ChunkDownload::cancel() {
@@ -246,7 +282,7 @@ void ChunkDownload::accept(const Answer& answer, qint64 first) {
             finish(Outcome::CannotWrite);
             return;
         }
-        request();
+        begin();
         return;
     }
     m_total = range->total;
@@ -286,32 +322,6 @@ void ChunkDownload::next() {
         fillPipeline();
         return;
     }
-    // Several requests at once, where nothing stands between us and the
-    // server that could mix them up (a proxy), and the server has kept up.
-    const QNetworkProxy proxy = m_network->proxy();
-    const bool direct = proxy.type() == QNetworkProxy::NoProxy ||
-                        (proxy.type() == QNetworkProxy::DefaultProxy &&
-                         QNetworkProxy::applicationProxy().type() == QNetworkProxy::NoProxy &&
-                         !QNetworkProxyFactory::usesSystemConfiguration());
-    const bool web =
-        m_url.scheme() == QLatin1String("http") || m_url.scheme() == QLatin1String("https");
-    if (kPipelineDepth > 1 && direct && web && !pipeliningRefused(m_url) &&
-        m_position + kChunkSize < m_total - 1) {
-        m_pipeline = new HttpPipeline(m_url, kMaxAnswer, this);
-        connect(m_pipeline, &HttpPipeline::answered, this, [this](const HttpPipeline::Answer& a) {
-            Answer answer;
-            answer.hasStatus = true;
-            answer.status = a.status;
-            answer.complete = true;
-            answer.contentRange = a.header("Content-Range");
-            answer.body = a.body;
-            onPipelined(answer);
-        });
-        connect(m_pipeline, &HttpPipeline::broken, this, &ChunkDownload::fallBack);
-        m_nextAsk = m_position;
-        fillPipeline();
-        return;
-    }
     // Let the window handle what is pending before the next request.
     QTimer::singleShot(0, this, [this] {
         if (!m_done)
@@ -321,12 +331,22 @@ void ChunkDownload::next() {
 
 void ChunkDownload::fillPipeline() {
     const bool idle = m_asked.empty();
-    // The last request is the first whose range reaches the last byte.
+    // Until the first answer tells the size, one request; then as many as
+    // the pipeline holds, up to the first whose range reaches the last byte.
+    if (m_nextAsk < 0 && !m_allAsked && m_total >= 0 && idle)
+        m_nextAsk = m_position;
     while (int(m_asked.size()) < kPipelineDepth && m_nextAsk >= 0) {
         m_pipeline->get(
             {{"Range", rangeValue(m_nextAsk)}, {"Content-Type", "application/octet-stream"}});
         m_asked.push_back(m_nextAsk);
-        m_nextAsk = m_nextAsk + kChunkSize >= m_total - 1 ? -1 : m_nextAsk + kChunkSize;
+        if (m_total < 0) {
+            m_nextAsk = -1;
+        } else if (m_nextAsk + kChunkSize >= m_total - 1) {
+            m_nextAsk = -1;
+            m_allAsked = true;
+        } else {
+            m_nextAsk += kChunkSize;
+        }
     }
     if (idle)
         m_timer->start(m_limitMs);
@@ -341,13 +361,32 @@ void ChunkDownload::onPipelined(const Answer& answer) {
     // A server that answers a range request with the whole file, answers
     // out of turn, or left a hole (a short answer) is asked again, one
     // request at a time.
+    // A redirect is left to the ordinary requests, which follow it. The
+    // first answer, which came alone, is judged as an ordinary one.
     const auto range = ContentRange::parse(answer.contentRange);
-    if (first != m_position || answer.status == 200 ||
+    if (first != m_position || (answer.status == 200 && m_total >= 0) ||
+        (answer.status >= 300 && answer.status < 400) ||
         (answer.status == 206 && range && range->first != first)) {
         fallBack();
         return;
     }
     classify(answer, first);
+}
+
+void ChunkDownload::onPipelineBroken() {
+    // Broken in the middle of an answer, the connection is what failed; broken
+    // between answers, the server may just not take several at once.
+    const HttpPipeline::Answer& now = m_pipeline->current();
+    if (!now.headRead || m_asked.empty()) {
+        fallBack();
+        return;
+    }
+    Answer answer;
+    answer.hasStatus = true;
+    answer.status = now.status;
+    answer.complete = true;
+    answer.connectionBroke = true;
+    classify(answer, m_asked.front());
 }
 
 void ChunkDownload::fallBack() {

@@ -87,6 +87,8 @@ private:
         QByteArray body;
     };
 
+    bool canPipeline() const;
+    void begin();
     void request();
     void onHeaders();
     void onBodyArriving();
@@ -96,6 +98,7 @@ private:
     void next();
     void fillPipeline();
     void onPipelined(const Answer& answer);
+    void onPipelineBroken();
     void fallBack();
     bool writeChunk(qint64 offset, const QByteArray& body);
     Answer replyAnswer(bool complete) const;
@@ -111,9 +114,10 @@ private:
     HttpPipeline* m_pipeline = nullptr;
     std::deque<qint64> m_asked; // first bytes of the pipelined requests, oldest first
     QTimer* m_timer;
-    qint64 m_position = 0; // P: the first byte of the next answer to accept
-    qint64 m_nextAsk = 0;  // the first byte of the next pipelined request
-    qint64 m_total = -1;   // T, once a range has told it
+    qint64 m_position = 0;   // P: the first byte of the next answer to accept
+    qint64 m_nextAsk = 0;    // the first byte of the next pipelined request; -1: none now
+    bool m_allAsked = false; // the last range has been asked for
+    qint64 m_total = -1;     // T, once a range has told it
     qint64 m_expectedTotal = -1;
     qint64 m_resumeFrom = 0;
     qint64 m_have = 0; // bytes 0 .. m_have - 1 are in the file

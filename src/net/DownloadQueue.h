@@ -7,10 +7,10 @@
 
 #include <QHash>
 #include <QList>
+#include <QObject>
 #include <QPair>
 #include <QPointer>
 #include <QSet>
-#include <QObject>
 #include <QString>
 #include <functional>
 

@@ -76,7 +76,14 @@ void HttpPipeline::fail() {
     if (m_failed)
         return;
     m_failed = true;
-    close();
+    // What had arrived of the current answer stays readable for the slot.
+    if (m_socket) {
+        m_socket->disconnect(this);
+        m_socket->abort();
+        m_socket->deleteLater();
+        m_socket = nullptr;
+    }
+    m_waiting = 0;
     emit broken();
 }
 

@@ -8,6 +8,7 @@
 #include "flash/FlashPlayer.h"
 #include "manager/Dialog.h"
 #include "net/DownloadQueue.h"
+#include "net/PartialFiles.h"
 #include "net/ServerAddress.h"
 #include "player/PlayModeButtons.h"
 #include "player/PlayerControls.h"
@@ -219,6 +220,11 @@ void Form1::onProgramDownloaded(int row, const QString& cacheFile) {
     AddToHistory();
 }
 
+void Form1::cleanUpPartialDownloads() {
+    PartialFiles::cleanUp(m_cacheFolder, ListLoader::programsInLists(m_settings.app),
+                          QDateTime::currentDateTime());
+}
+
 void Form1::HScroll1_Scroll() {
     // While dragging, the thumb's position leads the bar's value.
     m_controls->seek(HScroll1->sliderPosition());
@@ -312,6 +318,10 @@ void Form1::List1_MouseDown(Qt::MouseButton button, const QPoint& position) {
 void Form1::List1_MouseUp(Qt::MouseButton button, const QPoint& globalPosition) {
     if (button != Qt::RightButton)
         return;
+    // The download entries serve a category's rows only.
+    const bool category = CategoryTable::isCategoryKey(m_currentListKey);
+    file1_4->setEnabled(category && m_queue->contains(selectedRow()));
+    file1_5->setEnabled(category);
     QMenu* menu = file1;
     if (m_currentListKey == ListKey::favourites)
         menu = file2;
@@ -324,6 +334,23 @@ void Form1::file1_3_Click() {
     const int row = selectedRow();
     m_services.notifier->message(m_userLists.addFavourite(
         m_currentListKey, row >= 0, row >= 0 ? List1->item(row)->text() : QString()));
+}
+
+void Form1::file1_4_Click() {
+    m_queue->cancel(selectedRow());
+}
+
+void Form1::file1_5_Click() {
+    if (!CategoryTable::isCategoryKey(m_currentListKey))
+        return;
+    // Every missing program not yet queued, in list order.
+    QList<QPair<int, QString>> rows;
+    for (int i = 0; i < List1->count(); ++i) {
+        const QString text = List1->item(i)->text();
+        if (text.startsWith(QStringLiteral("* ")) && !m_queue->contains(i))
+            rows.append({i, text});
+    }
+    m_queue->addBatch(rows);
 }
 
 void Form1::file2_3_Click() {

@@ -104,6 +104,7 @@ public:
     QMenu* file2 = nullptr;
     QMenu* file3 = nullptr;
     QAction *file1_1 = nullptr, *file1_2 = nullptr, *file1_3 = nullptr;
+    QAction *file1_4 = nullptr, *file1_5 = nullptr; // cancel one, fetch the whole category
     QAction *file2_1 = nullptr, *file2_2 = nullptr, *file2_3 = nullptr, *file2_4 = nullptr;
     QAction *file3_1 = nullptr, *file3_2 = nullptr, *file3_3 = nullptr, *file3_4 = nullptr;
     QWidget* ShockwaveFlash1 = nullptr;
@@ -162,6 +163,8 @@ public:
     void List1_MouseDown(Qt::MouseButton button, const QPoint& position);
     void List1_MouseUp(Qt::MouseButton button, const QPoint& globalPosition);
     void file1_3_Click(); // add to the favourites
+    void file1_4_Click(); // cancel the chosen row's download
+    void file1_5_Click(); // download every missing program of the category
     void file2_3_Click(); // delete one favourite
     void file2_4_Click(); // clear the favourites
     void file3_3_Click(); // delete one history entry
@@ -203,6 +206,7 @@ private:
     void navigateInfo(const QString& url);
     void setRowText(int row, const QString& text);
     void onProgramDownloaded(int row, const QString& cacheFile);
+    void cleanUpPartialDownloads();
     void showUserList(const QString& key, const QString& file);
     void deleteUserListRow(const QString& file);
     void clearUserList(const QString& file, const QString& question);

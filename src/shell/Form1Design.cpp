@@ -283,6 +283,8 @@ void Form1::createMenus() {
     file1_1 = entry(file1, "file1_1", QStringLiteral("暂停"), &Form1::Image16_Click);
     file1_2 = entry(file1, "file1_2", QStringLiteral("全屏"), &Form1::Image17_Click);
     file1_3 = entry(file1, "file1_3", QStringLiteral("加入收藏"), &Form1::file1_3_Click);
+    file1_4 = entry(file1, "file1_4", QStringLiteral("取消下载"), &Form1::file1_4_Click);
+    file1_5 = entry(file1, "file1_5", QStringLiteral("下载本类全部节目"), &Form1::file1_5_Click);
     file2 = menu("file2", QStringLiteral("菜单2"));
     file2_1 = entry(file2, "file2_1", QStringLiteral("暂停"), &Form1::Image16_Click);
     file2_2 = entry(file2, "file2_2", QStringLiteral("全屏"), &Form1::Image17_Click);
@@ -382,6 +384,9 @@ void Form1::connectHandlers() {
             [this](const QString& text) { m_services.notifier->notice(text); });
     connect(m_queue, &DownloadQueue::completed, this, &Form1::onProgramDownloaded);
     connect(m_queue, &DownloadQueue::serverAddressRefreshed, this, &Form1::ReadServerFolder);
+    // Parts of downloads nobody will go on with are cleared once the window
+    // is up.
+    connect(this, &Form1::shownOnScreen, this, &Form1::cleanUpPartialDownloads);
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
