@@ -1,3 +1,4 @@
+#include "support/LatencyProxy.h"
 #include "support/NginxServer.h"
 
 #include "net/ChunkDownload.h"
@@ -132,6 +133,28 @@ private slots:
         }
         // nginx writes a log line just after the answer's last byte.
         QTRY_COMPARE(m_nginx->accessLog().mid(logged), expected);
+    }
+
+    // Through a link with a round trip of 40 ms: the requests wait on one
+    // connection several at a time, and each range is still asked once.
+    void pipelinedOverASlowLink() {
+        const QByteArray bytes = content(2 * 1024 * 1024 + 77);
+        const QUrl url = publish(QStringLiteral("慢 链接"), bytes);
+        LatencyProxy link(QStringLiteral("127.0.0.1"), quint16(url.port()), 20, 0);
+        QVERIFY(link.start());
+        QUrl viaLink = url;
+        viaLink.setPort(link.port());
+        const qsizetype logged = m_nginx->accessLog().size();
+        QByteArray data;
+        const auto outcome = fetch(viaLink, &data);
+        QVERIFY2(outcome && *outcome == Outcome::Complete, "the download did not complete");
+        QVERIFY2(data == bytes, qPrintable(difference(data, bytes)));
+        QStringList expected;
+        for (qint64 first = 0; first < bytes.size() - 1; first += 40960)
+            expected +=
+                logLine(url, QStringLiteral("bytes=%1-%2").arg(first).arg(first + 40960), 206);
+        QTRY_COMPARE(m_nginx->accessLog().mid(logged), expected);
+        QCOMPARE(link.connections(), 1);
     }
 
     // Answers without a range end the download after one request.

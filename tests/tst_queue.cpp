@@ -5,6 +5,8 @@
 
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QtTest>
 
 namespace {
@@ -328,6 +330,121 @@ private slots:
         QCOMPARE(s.f->List1->item(0)->text(), QStringLiteral("* ../../evil"));
         QVERIFY(s.server.requests().isEmpty());
         QVERIFY(QDir(s.h.folder.path(QStringLiteral("res/fla"))).isEmpty());
+    }
+
+    void cancellingAQueuedAndTheRunningDownload() {
+        Setup s({QStringLiteral("甲"), QStringLiteral("乙"), QStringLiteral("丙")});
+        FaultServer::Response stalled = rangeAnswer(movie(100000), "bytes=0-40960");
+        stalled.headerOnlyThenStallMs = 5000;
+        s.server.enqueue(stalled); // 甲 hangs
+        s.server.serveFile(kFolderPath + QStringLiteral("丙.swf"), movie(100));
+        for (int row : {0, 1, 2})
+            s.f->List1->setCurrentRow(row);
+        QCOMPARE(s.f->List2->count(), 3);
+
+        s.f->List1->setCurrentRow(1);
+        s.f->file1_4_Click(); // 乙, waiting
+        QCOMPARE(s.f->List1->item(1)->text(), QStringLiteral("* 乙"));
+        QCOMPARE(s.f->List2->count(), 2);
+        QTRY_VERIFY(!s.server.requests().isEmpty());
+        s.f->List1->setCurrentRow(0);
+        s.f->file1_4_Click(); // 甲, running
+        QTRY_COMPARE(s.f->List2->count(), 0);
+        QCOMPARE(rowTexts(s.f->List1), (QStringList{QStringLiteral("* 甲"), QStringLiteral("* 乙"),
+                                                    QStringLiteral("  丙")}));
+        QVERIFY(s.h.notifier.notices.isEmpty());
+        QVERIFY(!QFile::exists(s.cached(QStringLiteral("甲"))));
+        for (const auto& r : s.server.requests())
+            QVERIFY(!r.decodedPath.endsWith(QStringLiteral("乙.swf")));
+    }
+
+    // One program missing on the server, one cached, the others fetched in
+    // list order; a message two of them would give is given once.
+    void aWholeCategory() {
+        const QStringList names{"在", "缺一", "有一", "缺二", "有二"};
+        Setup s(names);
+        s.h.folder.cacheProgram(QStringLiteral("在"));
+        s.f->LoadList(kList);
+        for (const QString& n : {QStringLiteral("有一"), QStringLiteral("有二")})
+            s.server.serveFile(kFolderPath + n + QStringLiteral(".swf"), movie(50000));
+        s.f->file1_5_Click();
+        QCOMPARE(s.f->List2->count(), 4);
+        QTRY_COMPARE_WITH_TIMEOUT(s.f->List2->count(), 0, 8000);
+        QCOMPARE(
+            rowTexts(s.f->List1),
+            (QStringList{QStringLiteral("  在"), QStringLiteral("* 缺一"), QStringLiteral("  有一"),
+                         QStringLiteral("* 缺二"), QStringLiteral("  有二")}));
+        QCOMPARE(s.h.notifier.notices, QStringList{QStringLiteral("文件无法找到")});
+        QStringList order;
+        for (const auto& r : s.server.requests()) {
+            const QString name = r.decodedPath.mid(kFolderPath.size()).chopped(4);
+            if (r.decodedPath.startsWith(kFolderPath) && (order.isEmpty() || order.last() != name))
+                order.append(name);
+        }
+        QCOMPARE(order, (QStringList{"缺一", "有一", "缺二", "有二"}));
+    }
+
+    // A download that breaks off goes on later from the chunk it reached.
+    void aBrokenDownloadGoesOnLater() {
+        Setup s({QStringLiteral("长故事")});
+        const QByteArray bytes = movie(300000);
+        bool linkDown = true;
+        s.server.setFallback([&](const FaultServer::Request& r) {
+            FaultServer::Response a = rangeAnswer(bytes, r.header("Range"));
+            a.resetConnection = linkDown && !r.header("Range").startsWith("bytes=0-") &&
+                                !r.header("Range").startsWith("bytes=40960-");
+            return a;
+        });
+        s.f->List1->setCurrentRow(0);
+        QTRY_COMPARE(s.f->List2->count(), 0);
+        QCOMPARE(s.f->List1->item(0)->text(), QStringLiteral("* 长故事"));
+        QVERIFY(s.h.notifier.notices.isEmpty());
+        const QString part = s.cached(QStringLiteral("长故事")) + QStringLiteral(".part");
+        QCOMPARE(QFileInfo(part).size(), qint64(81921));
+
+        linkDown = false;
+        const qsizetype before = s.server.requests().size();
+        s.f->selectRow(0);
+        QTRY_COMPARE(s.f->List2->count(), 0);
+        QCOMPARE(s.server.requests().at(before).header("Range"), QByteArray("bytes=81920-122880"));
+        QCOMPARE(s.h.folder.readBytes(QStringLiteral("res/fla/长故事.swf")), bytes);
+        QVERIFY(!QFile::exists(part));
+        QCOMPARE(s.f->List1->item(0)->text(), QStringLiteral("  长故事"));
+    }
+
+    // A cache folder that cannot take a program: one message that says so,
+    // nothing under the program's name, and the queue goes on.
+    void aFullDiskSaysSo() {
+        Setup s({QStringLiteral("大"), QStringLiteral("小")});
+        const QString cache = s.h.folder.path(QStringLiteral("res/fla"));
+        // A small file system of its own where it can be mounted (as root),
+        // a folder that cannot be written otherwise.
+        const bool mounted =
+            QProcess::execute(QStringLiteral("mount"),
+                              {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                               QStringLiteral("size=256k"), QStringLiteral("tmpfs"), cache}) == 0;
+        if (!mounted)
+            QFile::setPermissions(cache, QFile::ReadOwner | QFile::ExeOwner);
+        const auto release = qScopeGuard([&] {
+            if (mounted)
+                QProcess::execute(QStringLiteral("umount"), {cache});
+            QFile::setPermissions(cache, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        });
+        s.server.serveFile(kFolderPath + QStringLiteral("大.swf"), movie(600000));
+        s.server.serveFile(kFolderPath + QStringLiteral("小.swf"), movie(30000));
+        s.f->List1->setCurrentRow(0);
+        s.f->List1->setCurrentRow(1);
+        QTRY_COMPARE_WITH_TIMEOUT(s.f->List2->count(), 0, 8000);
+        QCOMPARE(s.h.notifier.notices.size(), 1);
+        QVERIFY(s.h.notifier.notices.first().contains(QStringLiteral("“大”")));
+        if (mounted)
+            QVERIFY(s.h.notifier.notices.first().contains(QStringLiteral("磁盘已经满了")));
+        QCOMPARE(s.f->List1->item(0)->text(), QStringLiteral("* 大"));
+        QStringList left = QDir(cache).entryList(QDir::Files);
+        left.removeAll(QStringLiteral("小.swf"));
+        QCOMPARE(left, QStringList());
+        if (mounted)
+            QCOMPARE(s.f->List1->item(1)->text(), QStringLiteral("  小"));
     }
 
     void clicksDuringADownloadStillPlay() {
