@@ -3,8 +3,9 @@
 # Range requests itself.
 #   scripts/nginx-serve.sh start ROOT RUN_DIR [FIRST_PORT]   prints the port
 #   scripts/nginx-serve.sh stop RUN_DIR
-# The configuration, logs (RUN_DIR/logs/access.log) and pid file live in
-# RUN_DIR, a temporary folder of the caller.
+# The configuration, logs and pid file live in RUN_DIR, a temporary folder of
+# the caller; RUN_DIR/logs/access.log has a line "REQUEST|RANGE|STATUS" per
+# answer. NGINX_RATE (for example 2m) caps each answer's rate.
 set -euo pipefail
 action=$1
 
@@ -35,7 +36,8 @@ pid $run/nginx.pid;
 error_log $run/logs/error.log;
 events { worker_connections 64; }
 http {
-  access_log $run/logs/access.log;
+  log_format ranges '\$request|\$http_range|\$status';
+  access_log $run/logs/access.log ranges;
   client_body_temp_path $run/tmp;
   proxy_temp_path $run/tmp;
   fastcgi_temp_path $run/tmp;
@@ -47,6 +49,7 @@ http {
   server {
     listen 127.0.0.1:$port;
     root $root;
+    ${NGINX_RATE:+limit_rate $NGINX_RATE;}
   }
 }
 CONF

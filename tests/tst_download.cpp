@@ -4,8 +4,10 @@
 #include "net/ContentRange.h"
 #include "net/FileDownload.h"
 #include "net/FileOps.h"
+#include "net/PartialFiles.h"
 #include "net/ProgramDownload.h"
 
+#include <QDir>
 #include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
@@ -268,6 +270,32 @@ private slots:
         QCOMPARE(readFile(b), QByteArray("A"));
         QVERIFY(FileOps::deleteIfExists(b));
         QVERIFY(!QFile::exists(b));
+    }
+
+    // At start-up: parts of programs still listed and touched lately stay;
+    // the others, and sizes without their part, go.
+    void partsNobodyWillFinishAreRemoved() {
+        const QString cache = m_dir.filePath(QStringLiteral("cache/"));
+        QDir().mkpath(cache);
+        const QDateTime now = QDateTime::currentDateTime();
+        auto part = [&](const QString& name, int daysOld) {
+            const QString path = PartialFiles::dataPath(cache + name + QStringLiteral(".swf"));
+            writeFile(path, "part");
+            writeFile(PartialFiles::sizePath(cache + name + QStringLiteral(".swf")), "100");
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QVERIFY(f.setFileTime(now.addDays(-daysOld), QFileDevice::FileModificationTime));
+        };
+        part(QStringLiteral("还在"), 2);
+        part(QStringLiteral("不在了"), 2);
+        part(QStringLiteral("太旧"), 31);
+        writeFile(cache + QStringLiteral("孤单.swf.part.size"), "100");
+        writeFile(cache + QStringLiteral("节目.swf"), "FWS");
+        PartialFiles::cleanUp(cache, {QStringLiteral("还在"), QStringLiteral("太旧")}, now);
+        QStringList left = QDir(cache).entryList(QDir::Files);
+        left.sort();
+        QCOMPARE(left, (QStringList{QStringLiteral("节目.swf"), QStringLiteral("还在.swf.part"),
+                                    QStringLiteral("还在.swf.part.size")}));
     }
 
     void programUrlsAndPercentages() {
