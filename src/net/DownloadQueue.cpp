@@ -34,8 +34,11 @@ void DownloadQueue::cancel(int row) {
     for (qsizetype i = 0; i < m_items.size(); ++i) {
         if (m_items.at(i).row != row)
             continue;
-        if (i == 0 && m_running) {
-            m_running->cancel(); // ends like any other download
+        if (i == 0) {
+            // Ends like any other download; once ended, the head leaves the
+            // queue by itself (after a 404, when the address is refreshed).
+            if (m_running)
+                m_running->cancel();
             return;
         }
         const Item item = m_items.takeAt(i);
@@ -88,6 +91,7 @@ void DownloadQueue::say(const Item& item, const QString& text) {
 
 void DownloadQueue::onFinished(const Item& item, ProgramDownload::Result result,
                                const QString& problem) {
+    m_running = nullptr;
     using Result = ProgramDownload::Result;
     if (result == Result::Complete) {
         // Only the mark turns present; a "*" inside the name is the name's.
@@ -154,7 +158,6 @@ void DownloadQueue::refreshServerAddress() {
 
 void DownloadQueue::endHead() {
     const Item ended = m_items.takeFirst();
-    m_running = nullptr;
     emit removedAt(0);
     const bool batchGoesOn = std::any_of(m_items.cbegin(), m_items.cend(),
                                          [&](const Item& i) { return i.batch == ended.batch; });
