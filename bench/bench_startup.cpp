@@ -35,6 +35,14 @@
 
 namespace {
 
+// Where both servers cannot be reached.
+AppSettings settingsFor(const AppFolder& app) {
+    AppSettings settings;
+    settings.app = app;
+    settings.downloadBase = settings.webBase = QStringLiteral("http://127.0.0.1:9/");
+    return settings;
+}
+
 double medianMs(int runs, const std::function<void()>& work) {
     std::vector<double> times;
     for (int i = 0; i < runs; ++i) {
@@ -118,9 +126,7 @@ int main(int argc, char* argv[]) {
     SoundEffectVoicePlayer voice;
     WebEngineInfoBrowser browser;
     Form1Services s = services(&smallPlayer, &browser, &voice, &notifier, &opener);
-    Form1 form(AppSettings{AppFolder(smallRoot), QStringLiteral("http://127.0.0.1:9/"),
-                           QStringLiteral("http://127.0.0.1:9/")},
-               s);
+    Form1 form(settingsFor(AppFolder(smallRoot)), s);
     form.Form_Load();
     form.show();
     const bool exposed = QTest::qWaitForWindowExposed(&form, 30000);
@@ -149,9 +155,7 @@ int main(int argc, char* argv[]) {
         // The same rows through the window, into its list box.
         WebEngineInfoBrowser bigBrowser;
         Form1Services bigServices = services(&bigPlayer, &bigBrowser, &voice, &notifier, &opener);
-        Form1 bigForm(AppSettings{folder, QStringLiteral("http://127.0.0.1:9/"),
-                                  QStringLiteral("http://127.0.0.1:9/")},
-                      bigServices);
+        Form1 bigForm(settingsFor(folder), bigServices);
         bigForm.Form_Load();
         const double windowLoadList =
             medianMs(5, [&] { bigForm.LoadList(QStringLiteral("cons/b01.inb")); });

@@ -135,6 +135,20 @@ function kibuForwardTrace(on) {
     kibuState.forwardTrace = on;
 }
 
+// The engine's own right-click menu, off while a child's full screen is
+// locked: a click in the capturing phase never reaches the player.
+function kibuBlockMenu(event) {
+    event.preventDefault();
+    event.stopImmediatePropagation();
+}
+
+function kibuSetMenu(enabled) {
+    if (enabled)
+        window.removeEventListener("contextmenu", kibuBlockMenu, true);
+    else
+        window.addEventListener("contextmenu", kibuBlockMenu, true);
+}
+
 function kibuObserveTrace() {
     kibuState.api.traceObserver = message => {
         if (kibuState.forwardTrace)

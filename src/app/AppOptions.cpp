@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QRegularExpression>
 #include <QUrl>
 
 namespace AppOptions {
@@ -30,7 +31,17 @@ Parsed parse(const QStringList& arguments, const Defaults& defaults) {
         QStringLiteral("web-base"),
         QStringLiteral("Web site base URL, ending with \"/\" (default: %1).").arg(defaults.webBase),
         QStringLiteral("URL"));
-    parser.addOptions({appDir, downloadBase, webBase});
+    const QCommandLineOption minuteMs(
+        QStringLiteral("minute-ms"),
+        QStringLiteral("For trying out the parents' settings: how many milliseconds a minute of "
+                       "play and rest lasts (default 60000)."),
+        QStringLiteral("MS"));
+    const QCommandLineOption gate(
+        QStringLiteral("parents-question"),
+        QStringLiteral("For trying out the parents' settings: always ask A+B (or A*B) instead of "
+                       "a random question."),
+        QStringLiteral("A+B"));
+    parser.addOptions({appDir, downloadBase, webBase, minuteMs, gate});
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
 
@@ -72,6 +83,28 @@ Parsed parse(const QStringList& arguments, const Defaults& defaults) {
                     .arg(name, value);
             return result;
         }
+    }
+    if (parser.isSet(minuteMs)) {
+        bool ok = false;
+        result.settings.minuteMs = parser.value(minuteMs).toLongLong(&ok);
+        if (!ok || result.settings.minuteMs < 1) {
+            result.text = QStringLiteral("--minute-ms: a positive number of milliseconds");
+            return result;
+        }
+    }
+    if (parser.isSet(gate)) {
+        const QRegularExpressionMatch m =
+            QRegularExpression(QStringLiteral("^(\\d{1,3})([+*])(\\d{1,3})$"))
+                .match(parser.value(gate));
+        if (!m.hasMatch()) {
+            result.text = QStringLiteral("--parents-question: A+B or A*B");
+            return result;
+        }
+        ParentGate fixed;
+        fixed.a = m.captured(1).toInt();
+        fixed.product = m.captured(2) == QLatin1String("*");
+        fixed.b = m.captured(3).toInt();
+        result.settings.fixedGate = fixed;
     }
     result.action = Parsed::Action::Run;
     result.settings.app = AppFolder(QDir(folder).absolutePath());

@@ -12,3 +12,7 @@ QString AppFolder::path(const QString& relative) const {
 QString AppFolder::cacheFolder() const {
     return path(QStringLiteral("res/fla/"));
 }
+
+QString AppFolder::relativeName(const QString& path) const {
+    return QDir(m_root).relativeFilePath(path);
+}

@@ -13,6 +13,8 @@ public:
     QString path(const QString& relative) const;
     // The program cache, with its trailing separator: root + "/res/fla/".
     QString cacheFolder() const;
+    // A path below the folder as relative to it ("res/fla/a.swf").
+    QString relativeName(const QString& path) const;
 
 private:
     QString m_root;

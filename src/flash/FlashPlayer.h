@@ -25,6 +25,8 @@ public:
     virtual int totalFrames() const = 0;
     virtual bool playing() const = 0;
     virtual void setMuted(bool muted) = 0;
+    // Whether a right click opens the engine's own menu (on at first).
+    virtual void setContextMenuEnabled(bool) {}
 
     // The widget to place in the window.
     virtual QWidget* widget() = 0;

@@ -179,6 +179,7 @@ void RuffleFlashPlayer::setMovie(const QString& movie) {
     m_paused = false;
     m_frame = 0;
     m_frameSeen = false;
+    m_pendingGoto = -1;
     m_sinceAdvance.start();
     if (movie == kNoProgram) {
         m_kind = Kind::None;
@@ -227,12 +228,21 @@ void RuffleFlashPlayer::onFrame(int generation, int oneBasedFrame, int total) {
     if (frame != m_frame || !m_frameSeen)
         m_sinceAdvance.start();
     m_frame = frame;
+    const bool firstFrame = !m_frameSeen;
     m_frameSeen = true;
     // The engine's count wins: a program may have loaded another movie in
     // its own place.
     if (total > 0)
         m_totalFrames = total;
     emit frameChanged(frame);
+    // A goto given while the program was still loading goes now.
+    if (firstFrame && m_pendingGoto >= 0)
+        gotoFrame(std::exchange(m_pendingGoto, -1));
+}
+
+void RuffleFlashPlayer::setContextMenuEnabled(bool enabled) {
+    run(QStringLiteral("kibuSetMenu(%1);")
+            .arg(enabled ? QStringLiteral("true") : QStringLiteral("false")));
 }
 
 void RuffleFlashPlayer::setTraceForwarding(bool on) {
@@ -270,6 +280,10 @@ void RuffleFlashPlayer::gotoFrame(int frame) {
         // count at the requested frame.
         m_timedStart = target;
         m_timedClock.start();
+        return;
+    }
+    if (!m_frameSeen) {
+        m_pendingGoto = target;
         return;
     }
     m_frame = target;

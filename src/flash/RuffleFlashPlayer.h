@@ -40,6 +40,7 @@ public:
     int totalFrames() const override { return m_totalFrames; }
     bool playing() const override;
     void setMuted(bool muted) override;
+    void setContextMenuEnabled(bool enabled) override;
     QWidget* widget() override;
 
     bool isReady() const { return m_ready; }
@@ -89,6 +90,7 @@ private:
     // the timeline last moved.
     int m_frame = 0;
     bool m_frameSeen = false; // the program's first frame has run
+    int m_pendingGoto = -1;   // asked for before the program ran
     QElapsedTimer m_sinceAdvance;
 
     // Timed programs (ActionScript 3): frame = start frame + playing time x

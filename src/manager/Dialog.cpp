@@ -87,6 +87,9 @@ void Dialog::createControls() {
                       {1500, 8880, 900, 375});
     CancelButton = button(this, QStringLiteral("CancelButton"), QStringLiteral("取消"),
                           {3300, 8880, 900, 375});
+    // Where no other control is: below the frame, left of "保存修改".
+    ParentsButton = button(this, QStringLiteral("ParentsButton"), QStringLiteral("家长设置"),
+                           {120, 8880, 1215, 375});
 }
 
 void Dialog::applyAppearance() {
@@ -105,6 +108,7 @@ void Dialog::connectHandlers() {
     connect(Command20, &QPushButton::clicked, this, &Dialog::Command20_Click);
     connect(OKButton, &QPushButton::clicked, this, &Dialog::OKButton_Click);
     connect(CancelButton, &QPushButton::clicked, this, &Dialog::CancelButton_Click);
+    connect(ParentsButton, &QPushButton::clicked, this, &Dialog::parentsRequested);
 }
 
 QPushButton* Dialog::Command(int n) const {

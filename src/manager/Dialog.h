@@ -35,6 +35,7 @@ public:
     QPushButton* Command20 = nullptr; // 删除节目
     QPushButton* OKButton = nullptr;
     QPushButton* CancelButton = nullptr;
+    QPushButton* ParentsButton = nullptr; // 家长设置, below the frame on the left
 
     QPushButton* Command(int n) const; // n = 1..14
 
@@ -49,6 +50,10 @@ public:
     void Command20_Click();
     void OKButton_Click();
     void CancelButton_Click();
+
+signals:
+    // "家长设置" was clicked.
+    void parentsRequested();
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -10,6 +10,7 @@
 #include "net/DownloadQueue.h"
 #include "net/PartialFiles.h"
 #include "net/ServerAddress.h"
+#include "parents/ParentsControls.h"
 #include "player/PlayModeButtons.h"
 #include "player/PlayerControls.h"
 #include "shell/Controls.h"
@@ -47,6 +48,7 @@ PictureBox* Form1::Image(int n) const {
 
 void Form1::Form_Load() {
     m_cacheFolder = m_settings.app.cacheFolder();
+    m_parents->load();
     m_loaded = true;
     Form_Resize();
     ReadServerFolder();
@@ -72,6 +74,7 @@ void Form1::Form_Unload() {
     if (m_unloaded)
         return;
     m_unloaded = true;
+    m_parents->programLeaving();
     const QString datePath = m_settings.app.path(StartupChecks::kDateFile);
     const QDate today = m_services.today ? m_services.today() : QDate::currentDate();
     if (StartupChecks::dailyPageDue(TextFile::readFirstField(datePath), today))
@@ -83,6 +86,11 @@ void Form1::Form_Unload() {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
+    // A locked full screen stays, whatever keys a child finds.
+    if (!m_parents->mayClose()) {
+        event->ignore();
+        return;
+    }
     Form_Unload();
     event->accept();
 }
@@ -166,8 +174,9 @@ void Form1::setRowText(int row, const QString& text) {
 
 void Form1::List1_Click() {
     const int row = selectedRow();
-    // A row that is queued or downloading starts when its download ends.
-    if (row < 0 || m_queue->contains(row))
+    // A row that is queued or downloading starts when its download ends;
+    // during a rest nothing starts.
+    if (row < 0 || m_queue->contains(row) || !m_parents->mayStartProgram())
         return;
     const QString text = List1->item(row)->text();
     if (m_currentListKey == ListKey::custom)
@@ -190,10 +199,12 @@ void Form1::startCustomProgram(const QString& row) {
 
 void Form1::startProgram(const QString& path, bool play) {
     FlashPlayer& player = *m_services.player;
+    m_parents->programLeaving();
     player.setMovie(path);
     if (play)
         player.play();
     HScroll1->setMaximum(PositionBar::maximumFor(player.totalFrames()));
+    m_parents->programStarted(m_settings.app.relativeName(path), path, !m_advancing);
 }
 
 void Form1::AddToHistory() {
@@ -250,7 +261,8 @@ PlayMode Form1::playMode() const {
 // ---- player buttons ----
 
 void Form1::Image15_Click() {
-    m_controls->play();
+    if (m_parents->mayStartProgram())
+        m_controls->play();
 }
 
 void Form1::Image16_Click() {
@@ -259,10 +271,14 @@ void Form1::Image16_Click() {
 
 void Form1::Image17_Click() {
     m_controls->enterFullScreen();
+    m_parents->fullScreenEntered();
 }
 
 void Form1::Command6_Click() {
+    if (!m_parents->mayLeaveFullScreen())
+        return;
     m_controls->leaveFullScreen();
+    m_parents->fullScreenLeft();
 }
 
 void Form1::Image20_Click() {
@@ -431,6 +447,8 @@ void Form1::Combo1_Click() {
 
 void Form1::Label4_Click() {
     Dialog dialog(m_settings.app, *m_services.notifier, this);
+    connect(&dialog, &Dialog::parentsRequested, &dialog,
+            [this, &dialog] { m_parents->openSettings(&dialog); });
     dialog.exec();
 }
 

@@ -5,6 +5,7 @@
 
 #include "catalogue/AppFolder.h"
 #include "catalogue/UserLists.h"
+#include "parents/ParentGate.h"
 #include "player/PlaybackTick.h"
 #include "shell/Layout.h"
 
@@ -13,6 +14,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class DownloadQueue;
 class FlashPlayer;
@@ -20,6 +22,7 @@ class InfoBrowser;
 class LinkLabel;
 class Notifier;
 class PictureBox;
+class ParentsControls;
 class PlayerControls;
 class PlayModeButtons;
 class QComboBox;
@@ -40,6 +43,10 @@ struct AppSettings {
     AppFolder app;
     QString downloadBase; // ends with "/"
     QString webBase;      // ends with "/"
+    // For trying the parents' settings out quickly: how long a minute of
+    // play and rest lasts, and a fixed parents' question.
+    qint64 minuteMs = 60000;
+    std::optional<ParentGate> fixedGate;
 };
 
 // The parts of the outside world the window talks to, so that every handler
@@ -61,6 +68,8 @@ struct Form1Services {
     int requestLimitMs = 24000;
     // The user's desktop folder; empty when there is none.
     std::function<QString()> desktopFolder;
+    // Asks the parents' question; empty: the real dialog.
+    std::function<bool(QWidget*)> passGate;
 };
 
 // The main window. Controls and handlers keep the names the stored data and
@@ -153,6 +162,7 @@ public:
     void Image20_Click();  // mute
     bool muted() const;
     bool isFullScreenMode() const;
+    ParentsControls& parents() const { return *m_parents; }
     int tickCount() const { return m_tick.ticks(); }
 
     // Favourites, history, custom programs and the links.
@@ -231,6 +241,8 @@ private:
     DownloadQueue* m_queue = nullptr;
     std::unique_ptr<PlayModeButtons> m_modes;
     std::unique_ptr<PlayerControls> m_controls;
+    ParentsControls* m_parents = nullptr;
+    bool m_advancing = false; // play all is moving on to the next row
     bool m_showingOfflinePage = false;
     int m_rowAtPress = -1; // the selected row when the mouse went down on the list
 };

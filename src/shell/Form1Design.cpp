@@ -7,6 +7,7 @@
 #include "catalogue/CategoryTable.h"
 #include "flash/FlashPlayer.h"
 #include "net/DownloadQueue.h"
+#include "parents/ParentsControls.h"
 #include "player/PlayModeButtons.h"
 #include "player/PlayerControls.h"
 #include "shell/Controls.h"
@@ -16,6 +17,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDateTime>
 #include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
@@ -83,7 +85,12 @@ public:
     PlayMode playMode() const override { return m_form.playMode(); }
     int selectedRow() const override { return m_form.selectedRow(); }
     int rowCount() const override { return m_form.List1->count(); }
-    void selectRow(int row) override { m_form.selectRow(row); }
+    void selectRow(int row) override {
+        // A row play all moves to starts from its beginning.
+        m_form.m_advancing = true;
+        m_form.selectRow(row);
+        m_form.m_advancing = false;
+    }
     void checkForUpdate() override {
         if (m_form.m_services.checkForUpdate)
             m_form.m_services.checkForUpdate();
@@ -96,6 +103,7 @@ private:
 // Every 500 ms, from the window's creation until it closes.
 void Form1::Timer1_Timer() {
     m_tick.tick(*m_tickWindow);
+    m_parents->tick();
 }
 
 Form1::Form1(AppSettings settings, Form1Services services, QWidget* parent)
@@ -120,6 +128,12 @@ Form1::Form1(AppSettings settings, Form1Services services, QWidget* parent)
     m_queue = new DownloadQueue({m_services.network, m_settings.downloadBase, m_settings.app,
                                  m_services.requestLimitMs, [this] { return m_serverFolder; }},
                                 this);
+    m_parents = new ParentsControls(
+        {m_settings.app, this, ShockwaveFlash1, m_services.player, m_services.notifier,
+         [this] { Image16_Click(); }, [this] { return isMinimized(); },
+         [] { return QDateTime::currentMSecsSinceEpoch(); }, m_services.passGate,
+         m_settings.minuteMs, m_settings.fixedGate},
+        this);
     m_tickWindow = std::make_unique<TickWindow>(*this);
     connectHandlers();
     // The tick runs from the window's creation until it closes.

@@ -34,7 +34,7 @@ e2e_setup() {
 # test serves content (e2e_serve, then web_base or download_base) first.
 e2e_start() {
   "$player" --app-dir "$app" --web-base "${web_base:-http://127.0.0.1:9/}" \
-    --download-base "${download_base:-http://127.0.0.1:9/}" >"$work/player.log" 2>&1 &
+    --download-base "${download_base:-http://127.0.0.1:9/}" ${KIBU_E2E_ARGS:-} >"$work/player.log" 2>&1 &
   pid=$!
   trap e2e_stop EXIT
   timeout 30 xdotool search --sync --name 'Kibu播放器1.3' >/dev/null || fail "no main window"

@@ -40,6 +40,9 @@ struct FormHarness {
     QNetworkAccessManager* network = &ownNetwork;
     int requestLimitMs = 24000;
     std::function<QString()> desktopFolder;
+    // The parents' question: answered by the test.
+    std::function<bool(QWidget*)> passGate;
+    qint64 minuteMs = 60000;
     std::unique_ptr<Form1> form;
 
     Form1* make(bool manualTicks = true) {
@@ -55,7 +58,13 @@ struct FormHarness {
         s.network = network;
         s.requestLimitMs = requestLimitMs;
         s.desktopFolder = desktopFolder;
-        form = std::make_unique<Form1>(AppSettings{folder.app(), downloadBase, webBase}, s);
+        s.passGate = passGate;
+        AppSettings settings;
+        settings.app = folder.app();
+        settings.downloadBase = downloadBase;
+        settings.webBase = webBase;
+        settings.minuteMs = minuteMs;
+        form = std::make_unique<Form1>(settings, s);
         if (manualTicks)
             form->Timer1->stop();
         return form.get();

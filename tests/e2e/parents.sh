@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# The parents' settings as a family meets them. Child lock: in full screen
+# Esc and the way back leave the program in full screen until the parents'
+# question is answered. Rest reminder (a minute lasting 200 ms here): after
+# the play time the rest picture covers the player and a click on a row
+# starts nothing.
+#   parents.sh PLAYER MAKE_APP_FOLDER SWFGEN DEMO_DIR ENGINE_DIR
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+e2e_begin "$@"
+first=$(head -n1 "$demo/catalogue/b01.txt" | tr -d '\r')
+second=$(sed -n 2p "$demo/catalogue/b01.txt" | tr -d '\r')
+"$swfgen" --frames 600 --size 1016x711 --background C00000 "$app/res/fla/$first.swf"
+"$swfgen" --frames 600 --size 1016x711 --background C0C000 "$app/res/fla/$second.swf"
+settings() {
+  printf '[parents]\nchildLock=%s\nrestReminder=%s\nplayMinutes=10\nrestMinutes=30\nresumeLong=false\n' \
+    "$1" "$2" >"$app/cons/parents.ini"
+}
+export KIBU_E2E_ARGS="--parents-question 12+30 --minute-ms 200"
+
+settings true false
+e2e_start
+xdotool mousemove 900 82 click 1
+wait_for_pixel 10 100 110 192,0,0 || fail "the program does not show"
+xdotool mousemove 49 667 click 1 # 全屏显示
+sleep 2
+xdotool key Escape
+sleep 1
+[ "$(screen_pixel 864 664)" = 192,0,0 ] || fail "Esc left the locked full screen"
+xdotool mousemove 983 677 click 1 # 返回: the parents' question
+[ "$(window_title '家长确认')" = 家长确认 ] || fail "no parents' question"
+xdotool key Escape # a child gives up
+sleep 1
+[ "$(screen_pixel 864 664)" = 192,0,0 ] || fail "the way back opened without the answer"
+xdotool mousemove 983 677 click 1
+window_title '家长确认' >/dev/null || fail "no parents' question the second time"
+xdotool type 42
+xdotool key Return
+sleep 2
+[ "$(screen_pixel 900 600)" = 255,192,255 ] || fail "the answer did not bring the window back"
+e2e_stop
+
+settings false true
+e2e_start
+xdotool mousemove 900 82 click 1
+wait_for_pixel 10 100 110 192,0,0 || fail "the program does not show before the rest"
+wait_for_pixel 10 100 110 40,70,140 || fail "no rest picture after the play time"
+xdotool mousemove 900 100 click 1 # another program: nothing starts
+sleep 1
+[ "$(screen_pixel 100 110)" = 40,70,140 ] || fail "the rest picture went away"
+[ "$(first_line "$app/cons/lishi.inb")" = "$first" ] || fail "a program started during the rest"
+echo "PASS: the lock holds until the parents' answer; the rest stops programs"
