@@ -224,6 +224,9 @@ void Form1::QueueDownload() {
 }
 
 void Form1::onProgramDownloaded(int row, const QString& cacheFile) {
+    // During a rest the program waits in the cache; its row shows it ready.
+    if (!m_parents->mayStartProgram())
+        return;
     // Still at the head of the queue, so the click this raises is ignored.
     List1->setCurrentRow(row);
     m_services.player->setMovie(FlashPlayer::kNoProgram);
