@@ -1,8 +1,10 @@
 #include "app/AppOptions.h"
+#include "app/Installation.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -16,6 +18,7 @@ private slots:
         QCoreApplication::setApplicationVersion(QStringLiteral("9.8.7"));
         QVERIFY(m_dir.isValid());
         QVERIFY(QDir(m_dir.path()).mkpath("other"));
+        QVERIFY(QDir(m_dir.path()).mkpath("cons")); // a build's application folder
         QFile file(m_dir.filePath("plain-file"));
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
@@ -93,11 +96,59 @@ private slots:
             QVERIFY2(parsed.text.contains(word), qPrintable(parsed.text));
     }
 
+    // Installed, the executable's folder is the system's: each user gets a
+    // folder of their own. --app-dir always wins.
+    void whereTheApplicationFolderIs_data() {
+        QTest::addColumn<bool>("option");
+        QTest::addColumn<bool>("writable");
+        QTest::addColumn<bool>("appFolder");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("a build") << false << true << true << "exe";
+        QTest::newRow("installed, read-only") << false << false << true << "user";
+        QTest::newRow("installed, no lists beside it") << false << true << false << "user";
+        QTest::newRow("--app-dir over a build") << true << true << true << "option";
+        QTest::newRow("--app-dir when installed") << true << false << false << "option";
+    }
+    void whereTheApplicationFolderIs() {
+        QFETCH(bool, option);
+        QFETCH(bool, writable);
+        QFETCH(bool, appFolder);
+        QFETCH(QString, expected);
+        const auto choice =
+            Installation::choose(option ? "option" : "", "exe", writable, appFolder, "user");
+        QCOMPARE(choice.appDir, expected);
+        QCOMPARE(choice.installed, expected == "user");
+    }
+
+    void theFirstStartMakesTheUsersFolder() {
+        QTemporaryDir dir;
+        const QString defaults = dir.filePath("defaults"), user = dir.filePath("user");
+        for (const QString f : {"cons/b01.inb", "cons/shoucang.inb", "res/showoff.htm"}) {
+            QVERIFY(QDir(defaults).mkpath(QFileInfo(f).path()));
+            QFile file(defaults + '/' + f);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("default") > 0);
+        }
+        QVERIFY(QDir(user).mkpath("cons"));
+        QFile own(user + "/cons/shoucang.inb");
+        QVERIFY(own.open(QIODevice::WriteOnly) && own.write("mine") > 0);
+        own.close();
+        QString error;
+        QVERIFY2(Installation::provision(defaults, user, &error), qPrintable(error));
+        QVERIFY(QFileInfo(user + "/res/fla").isDir());
+        QVERIFY(QFileInfo(user + QStringLiteral("/自定义节目")).isDir());
+        QFile b01(user + "/cons/b01.inb"), favourites(user + "/cons/shoucang.inb");
+        QVERIFY(b01.open(QIODevice::ReadOnly) && favourites.open(QIODevice::ReadOnly));
+        QCOMPARE(b01.readAll(), QByteArray("default"));
+        QCOMPARE(favourites.readAll(), QByteArray("mine"));
+    }
+
 private:
     static constexpr const char* kDownload = "https://dl.example.com/kibu/";
     static constexpr const char* kWeb = "https://www.example.com/";
 
-    AppOptions::Defaults defaults() const { return {m_dir.path(), kDownload, kWeb}; }
+    AppOptions::Defaults defaults() const {
+        return {m_dir.path(), kDownload, kWeb, m_dir.filePath("user")};
+    }
 
     QTemporaryDir m_dir;
 };

@@ -362,7 +362,8 @@ private slots:
     }
 
     void launcherExecQuoting() {
-        const QString text = DesktopShortcut::entryText(QStringLiteral("/home/a b/$x\"q\\100%"));
+        const QString text =
+            DesktopShortcut::entryText(QStringLiteral("/home/a b/$x\"q\\100%/kibu-player"));
         QVERIFY2(text.contains(
                      QStringLiteral("Exec=\"/home/a b/\\\\$x\\\\\"q\\\\\\\\100%%/kibu-player\"\n")),
                  qPrintable(text));

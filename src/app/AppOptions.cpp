@@ -1,5 +1,7 @@
 #include "AppOptions.h"
 
+#include "Installation.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
@@ -67,8 +69,13 @@ Parsed parse(const QStringList& arguments, const Defaults& defaults) {
         return result;
     }
 
-    QString folder = parser.isSet(appDir) ? parser.value(appDir) : defaults.appDir;
-    if (!QDir(folder).exists()) {
+    const Installation::Choice where = Installation::choose(
+        parser.isSet(appDir) ? parser.value(appDir) : QString(), defaults.appDir,
+        defaults.userAppDir.isEmpty() ? defaults.appDir : defaults.userAppDir);
+    const QString folder = where.appDir;
+    result.installed = where.installed;
+    // An installed program's folder is made on the first start.
+    if (!where.installed && !QDir(folder).exists()) {
         result.text = QStringLiteral("Application folder not found: %1").arg(folder);
         return result;
     }

@@ -14,13 +14,16 @@ struct Defaults {
     QString appDir; // the executable's folder
     QString downloadBase;
     QString webBase;
+    // The user's own application folder, for an installed program.
+    QString userAppDir;
 };
 
 struct Parsed {
     enum class Action { Run, ShowText, Fail };
     Action action = Action::Fail;
     AppSettings settings;
-    QString text; // --help / --version output, or the reason for refusing
+    bool installed = false; // the user's own folder, made from the defaults
+    QString text;           // --help / --version output, or the reason for refusing
 };
 
 Parsed parse(const QStringList& arguments, const Defaults& defaults);

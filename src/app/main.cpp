@@ -1,4 +1,5 @@
 #include "app/AppOptions.h"
+#include "app/Installation.h"
 #include "app/WebEngineSetup.h"
 #include "flash/RuffleFlashPlayer.h"
 #include "net/SelfUpdate.h"
@@ -10,6 +11,8 @@
 #include "ui/MessageBoxNotifier.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QNetworkAccessManager>
 #include <QStandardPaths>
@@ -23,12 +26,14 @@ int main(int argc, char* argv[]) {
     // The options are read before any window system is touched, so that
     // --help, --version and a refused option work without a display.
     AppOptions::Parsed options;
+    QString exeDir;
     {
         QCoreApplication probe(argc, argv);
-        options = AppOptions::parse(QCoreApplication::arguments(),
-                                    {QCoreApplication::applicationDirPath(),
-                                     QStringLiteral(KIBU_DOWNLOAD_BASE_URL),
-                                     QStringLiteral(KIBU_WEB_BASE_URL)});
+        exeDir = QCoreApplication::applicationDirPath();
+        options = AppOptions::parse(
+            QCoreApplication::arguments(),
+            {exeDir, QStringLiteral(KIBU_DOWNLOAD_BASE_URL), QStringLiteral(KIBU_WEB_BASE_URL),
+             QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)});
     }
     if (options.action == AppOptions::Parsed::Action::ShowText) {
         std::fputs(qPrintable(options.text), stdout);
@@ -45,6 +50,23 @@ int main(int argc, char* argv[]) {
     // that does not already end with it ("Kibu播放器1.3 — Kibu播放器", "提示 —
     // Kibu播放器"), and each window's title is given exactly.
 
+    // Installed: the user's own folder, made from the defaults the first
+    // time; the shortcut starts the installed launcher.
+    if (options.installed) {
+        QString error;
+        if (!Installation::provision(Installation::defaultsDir(exeDir), options.settings.app.root(),
+                                     &error)) {
+            std::fprintf(stderr, "kibu-player: %s\n", qPrintable(error));
+            QMessageBox box(QMessageBox::Critical, MessageBoxNotifier::kAppTitle, error);
+            box.exec();
+            return 1;
+        }
+        const QString launcher =
+            QDir(exeDir).absoluteFilePath(QStringLiteral("../../bin/kibu-player"));
+        if (QFileInfo(launcher).isExecutable())
+            options.settings.shortcutTarget = launcher;
+    }
+
     // Without its server-address file or its first list the program cannot
     // show anything sensible; say which file is missing before any window.
     if (const auto missing = StartupChecks::missingRequiredFile(options.settings.app)) {
@@ -58,8 +80,11 @@ int main(int argc, char* argv[]) {
 
     // The web engine starts once the window is on the screen: making it
     // takes longer than the whole window.
-    RuffleFlashPlayer player(options.settings.app.path(QStringLiteral("res/ruffle")),
-                             RuffleFlashPlayer::Start::Later);
+    // The engine belongs to the program, beside the executable when installed.
+    const QString engine = options.installed
+                               ? QDir(exeDir).filePath(QStringLiteral("res/ruffle"))
+                               : options.settings.app.path(QStringLiteral("res/ruffle"));
+    RuffleFlashPlayer player(engine, RuffleFlashPlayer::Start::Later);
     WebEngineInfoBrowser browser(WebEngineInfoBrowser::Start::Later);
     SoundEffectVoicePlayer voice;
     MessageBoxNotifier notifier;
@@ -82,6 +107,10 @@ int main(int argc, char* argv[]) {
                               std::fflush(nullptr);
                               std::_Exit(0);
                           });
+    if (options.installed)
+        selfUpdate.setPackaged([&notifier](const QString&) {
+            notifier.message(QStringLiteral("Kibu播放器有新版本了。请用系统的软件更新来安装它。"));
+        });
     services.checkForUpdate = [&selfUpdate] { selfUpdate.CheckForUpdate(); };
     services.desktopFolder = [] {
         return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);

@@ -105,6 +105,16 @@ void SelfUpdate::onVersionFetched() {
         stop();
         return;
     }
+    if (m_tellPackaged) {
+        // Said once per offered version, whatever number of runs follow.
+        const QString seen = m_app.path(QStringLiteral("cons/update-seen.inb"));
+        if (TextFile::readFirstField(seen) != *offered &&
+            FileOps::writeAtomically(seen, offered->toUtf8()))
+            m_tellPackaged(*offered);
+        FileOps::deleteIfExists(m_app.path(kOffered));
+        stop();
+        return;
+    }
     m_digest = offeredDigest(*offeredText);
     fetch(QStringLiteral("cons/kibugx.exe"), kUpdaterTemp, kUpdater, &SelfUpdate::onUpdaterFetched);
 }

@@ -37,6 +37,12 @@ public:
 
     void setRequestLimit(int ms) { m_limitMs = ms; }
     // CheckForUpdate; a second call in the same run does nothing.
+    // Installed from a package: the package manager updates the program, so
+    // no updater is ever fetched or started; a newer version is told once.
+    void setPackaged(std::function<void(const QString& offeredMark)> tell) {
+        m_tellPackaged = std::move(tell);
+    }
+
     void CheckForUpdate();
 
     // The digest the version file offers: its second field when that is 64
@@ -63,6 +69,7 @@ private:
     QString m_base;
     UpdaterLauncher& m_launcher;
     std::function<void()> m_exitNow;
+    std::function<void(const QString&)> m_tellPackaged;
     int m_limitMs = 24000;
     bool m_started = false;
     QString m_digest;

@@ -27,8 +27,7 @@ QString execArgument(const QString& path) {
 
 } // namespace
 
-QString entryText(const QString& appFolder) {
-    const QString program = QDir(appFolder).filePath(kExecutable);
+QString entryText(const QString& program) {
     return QStringLiteral("[Desktop Entry]\n"
                           "Type=Application\n"
                           "Name=Kibu播放器\n"
@@ -37,12 +36,12 @@ QString entryText(const QString& appFolder) {
         .arg(execArgument(QDir::toNativeSeparators(program)));
 }
 
-bool write(const QString& desktopFolder, const QString& appFolder) {
+bool write(const QString& desktopFolder, const QString& program) {
     if (desktopFolder.isEmpty() || !QDir(desktopFolder).exists())
         return false;
     const QString path = QDir(desktopFolder).filePath(kFileName);
     // Desktops start only launchers that are marked executable.
-    return FileOps::writeAtomically(path, entryText(appFolder).toUtf8()) &&
+    return FileOps::writeAtomically(path, entryText(program).toUtf8()) &&
            FileOps::makeExecutable(path);
 }
 

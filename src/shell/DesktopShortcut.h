@@ -3,18 +3,18 @@
 #include <QString>
 
 // The launcher on the user's desktop: a freedesktop entry that starts the
-// program of the application folder.
+// program (the application folder's executable, or an installed launcher).
 namespace DesktopShortcut {
 
 inline const QString kFileName = QStringLiteral("Kibu播放器.desktop");
 // The executable's fixed name, whatever name this process runs under.
 inline const QString kExecutable = QStringLiteral("kibu-player");
 
-// The entry's text for an application folder.
-QString entryText(const QString& appFolder);
+// The entry's text for the program at this path.
+QString entryText(const QString& program);
 
 // Writes (or rewrites) the launcher into desktopFolder and marks it
 // executable. False when anything fails.
-bool write(const QString& desktopFolder, const QString& appFolder);
+bool write(const QString& desktopFolder, const QString& program);
 
 } // namespace DesktopShortcut

@@ -23,6 +23,7 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QListWidget>
 #include <QMenu>
@@ -463,6 +464,9 @@ void Form1::Label1_Click() {
         m_services.notifier->message(QStringLiteral("请先解压缩再使用，不要直接运行压缩包！"));
         return;
     }
-    if (DesktopShortcut::write(desktop, m_settings.app.root()))
+    const QString target = m_settings.shortcutTarget.isEmpty()
+                               ? QDir(m_settings.app.root()).filePath(DesktopShortcut::kExecutable)
+                               : m_settings.shortcutTarget;
+    if (DesktopShortcut::write(desktop, target))
         m_services.notifier->message(QStringLiteral("已经成功在桌面上创建了快捷方式！"));
 }

@@ -47,6 +47,9 @@ struct AppSettings {
     // play and rest lasts, and a fixed parents' question.
     qint64 minuteMs = 60000;
     std::optional<ParentGate> fixedGate;
+    // What the desktop shortcut starts; empty: the application folder's
+    // kibu-player (an installed program's launcher otherwise).
+    QString shortcutTarget;
 };
 
 // The parts of the outside world the window talks to, so that every handler

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+// Where the application folder is. Run from a build (or an unpacked
+// archive) the executable's own folder is the application folder, as it has
+// always been. Installed from the package, that folder belongs to the
+// system: each user then gets an application folder of their own, made on
+// the first start from the defaults installed beside the executable.
+namespace Installation {
+
+struct Choice {
+    QString appDir;
+    bool installed = false; // the user's own folder, made from the defaults
+};
+
+// appDirOption: --app-dir, empty when not given (it always wins). The
+// executable's folder serves when it is an application folder (it holds
+// cons/) that can be written.
+Choice choose(const QString& appDirOption, const QString& exeDir, bool exeDirWritable,
+              bool exeDirIsAppFolder, const QString& userDir);
+// The same, looking at the folders themselves.
+Choice choose(const QString& appDirOption, const QString& exeDir, const QString& userDir);
+
+// The defaults installed beside the executable.
+QString defaultsDir(const QString& exeDir);
+
+// Copies into appDir every default file it does not have yet (a user's own
+// lists are never overwritten) and makes the cache and custom-programs
+// folders. False, with the reason, when the folder cannot be made.
+bool provision(const QString& defaultsDir, const QString& appDir, QString* error);
+
+} // namespace Installation
