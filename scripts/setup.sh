@@ -12,6 +12,7 @@ packages=(
   xvfb xauth imagemagick x11-utils xdotool
   fonts-wqy-zenhei
   nginx-light
+  dpkg-dev desktop-file-utils appstream lintian
   nodejs
 )
 

@@ -640,10 +640,31 @@ QImage backButton() {
 
 } // namespace
 
+// The program's icon in the sizes of the hicolor theme: the first
+// category's apple, on nothing.
+bool makeIcons(const QDir& dir) {
+    bool ok = true;
+    for (int size : {48, 64, 128, 256}) {
+        QImage icon(size, size, QImage::Format_ARGB32_Premultiplied);
+        icon.fill(Qt::transparent);
+        QPainter p(&icon);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(size / 100.0, size / 100.0);
+        drawApple(p);
+        p.end();
+        const QString folder = QStringLiteral("%1x%1/apps").arg(size);
+        ok &= dir.mkpath(folder) &&
+              icon.save(dir.filePath(folder + QStringLiteral("/example.kibu.player.png")));
+    }
+    return ok;
+}
+
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
+    if (argc == 3 && QByteArray(argv[1]) == "--icons")
+        return makeIcons(QDir(QString::fromLocal8Bit(argv[2]))) ? 0 : 1;
     if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT_DIR\n", argv[0]);
+        std::fprintf(stderr, "usage: %s OUTPUT_DIR | --icons OUTPUT_DIR\n", argv[0]);
         return 2;
     }
     // Without the CJK font Qt would quietly substitute boxes, and the damage
