@@ -163,6 +163,24 @@ private slots:
         QCOMPARE(s.exits, 0);
     }
 
+    // Installed from a package: never an updater; a new version told once.
+    void aPackagedProgramOnlyTells() {
+        QStringList told;
+        for (int run = 0; run < 2; ++run) {
+            Setup s("1.3.0\r\n");
+            if (run == 1)
+                s.folder.writeBytes(QStringLiteral("cons/update-seen.inb"), "2.0");
+            s.update.setPackaged([&](const QString& mark) { told.append(mark); });
+            s.server.serveFile(QStringLiteral("/cons/update.txt"), "2.0\r\n");
+            s.server.serveFile(QStringLiteral("/cons/kibugx.exe"), s.updater);
+            s.run();
+            QCOMPARE(s.paths(), QStringList{QStringLiteral("/cons/update.txt")});
+            QCOMPARE(s.exits, 0);
+            QCOMPARE(s.folder.readBytes(kInstalled), QByteArray("1.3.0\r\n"));
+        }
+        QCOMPARE(told, QStringList{QStringLiteral("2.0")});
+    }
+
     void onlyOnceARun() {
         Setup s("1.3.0\r\n");
         s.server.serveFile(QStringLiteral("/cons/update.txt"), "1.3.0\r\n");
