@@ -13,6 +13,8 @@
 // 3. The process tree's memory (RSS and PSS of this process and its
 //    children, the web engine's processes) while a program plays.
 
+#include "ProcessTree.h"
+
 #include "flash/RuffleFlashPlayer.h"
 
 #include <QApplication>
@@ -36,38 +38,6 @@ bool waitFor(const std::function<bool()>& condition, int ms) {
         QTest::qWait(5);
     }
     return true;
-}
-
-// Children of a process, from /proc (Linux only, as this benchmark).
-QList<qint64> descendants(qint64 pid) {
-    QList<qint64> result;
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-    for (const QString& entry : entries) {
-        bool ok = false;
-        const qint64 child = entry.toLongLong(&ok);
-        if (!ok)
-            continue;
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(child));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray line = stat.readAll();
-        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 1 && fields.at(1).toLongLong() == pid)
-            result += QList<qint64>{child} + descendants(child);
-    }
-    return result;
-}
-
-// kB of a field of /proc/PID/smaps_rollup ("Rss:", "Pss:").
-qint64 rollup(qint64 pid, const QByteArray& field) {
-    QFile f(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(field.size()).trimmed().split(' ').first().toLongLong();
-    }
-    return 0;
 }
 
 QString generate(const QTemporaryDir& dir, const QString& name, const QStringList& options) {
@@ -119,12 +89,8 @@ int main(int argc, char* argv[]) {
 
     QTest::qWait(3000); // playing for a while
     const qint64 self = QCoreApplication::applicationPid();
-    qint64 rss = 0;
-    qint64 pss = 0;
-    for (qint64 pid : QList<qint64>{self} + descendants(self)) {
-        rss += rollup(pid, "Rss:");
-        pss += rollup(pid, "Pss:");
-    }
+    const qint64 rss = ProcessTree::total(self, "Rss:");
+    const qint64 pss = ProcessTree::total(self, "Pss:");
     std::printf("process tree while playing: RSS %lld MiB, PSS %lld MiB\n",
                 static_cast<long long>(rss / 1024), static_cast<long long>(pss / 1024));
     return 0;

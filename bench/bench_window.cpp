@@ -15,6 +15,8 @@
 //
 // As root, QTWEBENGINE_DISABLE_SANDBOX=1 must be set.
 
+#include "ProcessTree.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -125,36 +127,6 @@ QStringList playerArgs(const AppFolder& app, const QString& webBase) {
 
 const QString kDeadWeb = QStringLiteral("http://127.0.0.1:9/");
 
-// Children of a process, from /proc (Linux only, as this benchmark).
-QList<qint64> descendants(qint64 pid) {
-    QList<qint64> result;
-    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        bool ok = false;
-        const qint64 child = entry.toLongLong(&ok);
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(child));
-        if (!ok || !stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray line = stat.readAll();
-        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 1 && fields.at(1).toLongLong() == pid)
-            result += QList<qint64>{child} + descendants(child);
-    }
-    return result;
-}
-
-qint64 treePssKiB(qint64 pid) {
-    qint64 sum = 0;
-    for (qint64 p : QList<qint64>{pid} + descendants(pid)) {
-        QFile f(QStringLiteral("/proc/%1/smaps_rollup").arg(p));
-        if (!f.open(QIODevice::ReadOnly))
-            continue;
-        for (const QByteArray& line : f.readAll().split('\n'))
-            if (line.startsWith("Pss:"))
-                sum += line.mid(4).trimmed().split(' ').first().toLongLong();
-    }
-    return sum;
-}
-
 int startup() {
     AppFolder app;
     std::vector<double> player, bare;
@@ -211,7 +183,7 @@ int clicks() {
         const bool blue = waitForColour(kStage, QColor(0, 0, 192), 20000) >= 0;
         second.push_back(blue ? double(t.elapsed()) : -1);
         QThread::msleep(3000);
-        pss.push_back(double(treePssKiB(r.process.processId())) / 1024);
+        pss.push_back(double(ProcessTree::total(r.process.processId(), "Pss:")) / 1024);
         r.process.kill();
         r.process.waitForFinished(5000);
         waitGone();

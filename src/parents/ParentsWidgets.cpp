@@ -10,6 +10,20 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+namespace {
+
+// The dialog's two buttons: one that confirms, "取消".
+QDialogButtonBox* confirmOrCancel(QDialog* dialog, const QString& confirm) {
+    auto* buttons = new QDialogButtonBox(dialog);
+    buttons->addButton(confirm, QDialogButtonBox::AcceptRole);
+    buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    return buttons;
+}
+
+} // namespace
+
 GateDialog::GateDialog(const QString& question, QWidget* parent)
     : QDialog(parent), m_answer(new QLineEdit(this)) {
     setWindowTitle(kTitle);
@@ -17,12 +31,7 @@ GateDialog::GateDialog(const QString& question, QWidget* parent)
     layout->addWidget(new QLabel(QStringLiteral("请家长回答：") + question, this));
     m_answer->setInputMethodHints(Qt::ImhDigitsOnly);
     layout->addWidget(m_answer);
-    auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole);
-    buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    layout->addWidget(buttons);
+    layout->addWidget(confirmOrCancel(this, QStringLiteral("确定")));
 }
 
 void GateDialog::showEvent(QShowEvent* event) {
@@ -56,12 +65,7 @@ ParentsDialog::ParentsDialog(const ParentsSettings& current, QWidget* parent)
     form->addRow(QStringLiteral("每次播放（分钟）"), m_play);
     form->addRow(QStringLiteral("休息（分钟）"), m_restFor);
     form->addRow(m_resume);
-    auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(QStringLiteral("保存"), QDialogButtonBox::AcceptRole);
-    buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    form->addRow(buttons);
+    form->addRow(confirmOrCancel(this, QStringLiteral("保存")));
 }
 
 ParentsSettings ParentsDialog::chosen() const {

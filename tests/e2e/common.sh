@@ -104,6 +104,16 @@ wait_for_strip_text() {
   return 1
 }
 
+# The first category's first two programs in the cache: a red and a yellow
+# stage of the window's own shape (no bars beside them); sets $first and
+# $second.
+cache_stage_programs() {
+  first=$(head -n1 "$demo/catalogue/b01.txt" | tr -d '\r')
+  second=$(sed -n 2p "$demo/catalogue/b01.txt" | tr -d '\r')
+  "$swfgen" --frames 600 --size 1016x711 --background C00000 "$app/res/fla/$first.swf"
+  "$swfgen" --frames 600 --size 1016x711 --background C0C000 "$app/res/fla/$second.swf"
+}
+
 first_line() {
   iconv -f GBK -t UTF-8 "$1" | tr -d '\r' | head -n1
 }

@@ -6,12 +6,9 @@
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 e2e_begin "$@"
-first=$(head -n1 "$demo/catalogue/b01.txt" | tr -d '\r')
-second=$(sed -n 2p "$demo/catalogue/b01.txt" | tr -d '\r')
-# A red stage of the window's own shape (no bars beside it), a yellow one,
-# and a blue favourite that would play if "收藏" had switched the list.
-"$swfgen" --frames 600 --size 1016x711 --background C00000 "$app/res/fla/$first.swf"
-"$swfgen" --frames 600 --size 1016x711 --background C0C000 "$app/res/fla/$second.swf"
+# A red and a yellow program, and a blue favourite that would play if
+# "收藏" had switched the list.
+cache_stage_programs
 "$swfgen" --frames 600 --size 1016x711 --background 0000C0 "$app/res/fla/蓝色.swf"
 printf '蓝色\r\n蓝色\r\n' | iconv -f UTF-8 -t GBK >"$app/cons/shoucang.inb"
 e2e_start

@@ -8,10 +8,7 @@
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 e2e_begin "$@"
-first=$(head -n1 "$demo/catalogue/b01.txt" | tr -d '\r')
-second=$(sed -n 2p "$demo/catalogue/b01.txt" | tr -d '\r')
-"$swfgen" --frames 600 --size 1016x711 --background C00000 "$app/res/fla/$first.swf"
-"$swfgen" --frames 600 --size 1016x711 --background C0C000 "$app/res/fla/$second.swf"
+cache_stage_programs
 settings() {
   printf '[parents]\nchildLock=%s\nrestReminder=%s\nplayMinutes=10\nrestMinutes=30\nresumeLong=false\n' \
     "$1" "$2" >"$app/cons/parents.ini"
