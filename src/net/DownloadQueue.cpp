@@ -21,6 +21,14 @@ void DownloadQueue::addBatch(const QList<QPair<int, QString>>& rows) {
         append({row, rowText, batch});
 }
 
+void DownloadQueue::addMissing(const QStringList& rowTexts) {
+    QList<QPair<int, QString>> rows;
+    for (int i = 0; i < rowTexts.size(); ++i)
+        if (rowTexts.at(i).startsWith(QStringLiteral("* ")) && !contains(i))
+            rows.append({i, rowTexts.at(i)});
+    addBatch(rows);
+}
+
 void DownloadQueue::append(const Item& item) {
     m_items.append(item);
     emit added(item.row, item.rowText);

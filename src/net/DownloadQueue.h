@@ -48,6 +48,9 @@ public:
     // Queues several rows, in order, as one batch: a message that several
     // of them would give is given once.
     void addBatch(const QList<QPair<int, QString>>& rows);
+    // Every row of the list shown whose program is missing ("* " + name) and
+    // not queued yet, in list order, as one batch.
+    void addMissing(const QStringList& rowTexts);
     // Takes the row out of the queue, stopping its download if it runs (the
     // part downloaded so far stays for next time); its row shows its text
     // as queued again.

@@ -45,4 +45,14 @@ bool write(const QString& desktopFolder, const QString& program) {
            FileOps::makeExecutable(path);
 }
 
+QString create(const QString& desktopFolder, const QString& appFolder, const QString& program) {
+    if (desktopFolder.isEmpty())
+        return {};
+    if (appFolder.contains(QStringLiteral("Temp")))
+        return QStringLiteral("请先解压缩再使用，不要直接运行压缩包！");
+    const QString target = program.isEmpty() ? QDir(appFolder).filePath(kExecutable) : program;
+    return write(desktopFolder, target) ? QStringLiteral("已经成功在桌面上创建了快捷方式！")
+                                        : QString();
+}
+
 } // namespace DesktopShortcut

@@ -17,4 +17,9 @@ QString entryText(const QString& program);
 // executable. False when anything fails.
 bool write(const QString& desktopFolder, const QString& program);
 
+// "桌面": a launcher for the program (empty: the application folder's own),
+// refused for a folder under a "Temp" (an archive opened in place). The
+// message to show; empty when nothing is said (no desktop, a failed write).
+QString create(const QString& desktopFolder, const QString& appFolder, const QString& program);
+
 } // namespace DesktopShortcut

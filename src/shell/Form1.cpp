@@ -23,7 +23,6 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDir>
 #include <QFileInfo>
 #include <QListWidget>
 #include <QMenu>
@@ -361,16 +360,8 @@ void Form1::file1_4_Click() {
 }
 
 void Form1::file1_5_Click() {
-    if (!CategoryTable::isCategoryKey(m_currentListKey))
-        return;
-    // Every missing program not yet queued, in list order.
-    QList<QPair<int, QString>> rows;
-    for (int i = 0; i < List1->count(); ++i) {
-        const QString text = List1->item(i)->text();
-        if (text.startsWith(QStringLiteral("* ")) && !m_queue->contains(i))
-            rows.append({i, text});
-    }
-    m_queue->addBatch(rows);
+    if (CategoryTable::isCategoryKey(m_currentListKey))
+        m_queue->addMissing(mainListRows());
 }
 
 void Form1::file2_3_Click() {
@@ -457,16 +448,9 @@ void Form1::Label4_Click() {
 }
 
 void Form1::Label1_Click() {
-    const QString desktop = m_services.desktopFolder ? m_services.desktopFolder() : QString();
-    if (desktop.isEmpty())
-        return;
-    if (m_settings.app.root().contains(QStringLiteral("Temp"))) {
-        m_services.notifier->message(QStringLiteral("请先解压缩再使用，不要直接运行压缩包！"));
-        return;
-    }
-    const QString target = m_settings.shortcutTarget.isEmpty()
-                               ? QDir(m_settings.app.root()).filePath(DesktopShortcut::kExecutable)
-                               : m_settings.shortcutTarget;
-    if (DesktopShortcut::write(desktop, target))
-        m_services.notifier->message(QStringLiteral("已经成功在桌面上创建了快捷方式！"));
+    const QString message =
+        DesktopShortcut::create(m_services.desktopFolder ? m_services.desktopFolder() : QString(),
+                                m_settings.app.root(), m_settings.shortcutTarget);
+    if (!message.isEmpty())
+        m_services.notifier->message(message);
 }
