@@ -47,6 +47,16 @@ const char* name(Compression c) {
 // A movie whose first frame holds a big incompressible tag and whose later
 // frames hold another: decoding can only reach frame 2 by getting through
 // the first, and a cut in the second half lands after the first frame.
+// A hand-written 550x400 white movie of one frame, cut in the tests below.
+QByteArray goodFile() {
+    return hex("4657530a1e000000"
+               "7800055f00000fa000"
+               "000c0100"
+               "4302ffffff"
+               "4000"
+               "0000");
+}
+
 Swf::SwfWriter twoHalves() {
     Swf::SwfWriter w(10, {0, 6400, 0, 4800}, 24);
     w.setBackground({1, 2, 3});
@@ -290,12 +300,7 @@ private slots:
 
     void invalid_data() {
         QTest::addColumn<QByteArray>("file");
-        const QByteArray good = hex("4657530a1e000000"
-                                    "7800055f00000fa000"
-                                    "000c0100"
-                                    "4302ffffff"
-                                    "4000"
-                                    "0000");
+        const QByteArray good = goodFile();
         QTest::newRow("empty") << QByteArray();
         QTest::newRow("3 bytes") << QByteArray("FWS");
         QTest::newRow("7 bytes") << good.left(7);
@@ -323,12 +328,7 @@ private slots:
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<Swf::Rect>("stage");
         QTest::addColumn<int>("frames");
-        const QByteArray good = hex("4657530a1e000000"
-                                    "7800055f00000fa000"
-                                    "000c0100"
-                                    "4302ffffff"
-                                    "4000"
-                                    "0000");
+        const QByteArray good = goodFile();
         const Swf::Rect s550{0, 11000, 0, 8000};
         QTest::newRow("half a tag header") << good.left(8 + 9 + 4 + 1) << s550 << 1;
         QTest::newRow("tag cut short") << good.left(8 + 9 + 4 + 4) << s550 << 1;

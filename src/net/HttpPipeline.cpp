@@ -77,13 +77,7 @@ void HttpPipeline::fail() {
         return;
     m_failed = true;
     // What had arrived of the current answer stays readable for the slot.
-    if (m_socket) {
-        m_socket->disconnect(this);
-        m_socket->abort();
-        m_socket->deleteLater();
-        m_socket = nullptr;
-    }
-    m_waiting = 0;
+    close();
     emit broken();
 }
 

@@ -71,47 +71,41 @@ void ProgramDownload::cancel() {
 
 void ProgramDownload::onFinished(ChunkDownload::Outcome outcome) {
     using Outcome = ChunkDownload::Outcome;
-    switch (outcome) {
-    case Outcome::Complete:
-        // The complete part takes the program's name in one step, so that no
-        // moment shows a partial file under it.
-        if (!FileOps::replaceFile(PartialFiles::dataPath(m_cachePath), m_cachePath)) {
-            cannotSave(QString());
-            return;
-        }
-        FileOps::deleteIfExists(PartialFiles::sizePath(m_cachePath));
-        emit finished(Result::Complete);
-        return;
-    // What broke off on the way is worth going on with next time.
-    case Outcome::Refused:
-        end(Result::Refused, true);
-        return;
-    case Outcome::TimedOut:
-        end(Result::TimedOut, true);
-        return;
-    case Outcome::ServerError:
-        end(Result::ServerError, true);
-        return;
-    case Outcome::Interrupted:
-        end(Result::Failed, true);
-        return;
-    case Outcome::Cancelled:
-        end(Result::Cancelled, true);
-        return;
-    // The server's file is gone or cannot be pieced together.
-    case Outcome::NotFound:
-        end(Result::NotFound, false);
-        return;
-    case Outcome::NoRangeSupport:
-        end(Result::NoRangeSupport, false);
-        return;
-    case Outcome::Unexpected:
-        end(Result::Failed, false);
-        return;
-    case Outcome::CannotWrite:
+    if (outcome == Outcome::CannotWrite) {
         cannotSave(m_chunks->writeError());
         return;
     }
+    if (outcome != Outcome::Complete) {
+        // What broke off on the way is worth going on with next time; a file
+        // that is gone or cannot be pieced together is not.
+        struct Ending {
+            Outcome outcome;
+            Result result;
+            bool keepPart;
+        };
+        static constexpr Ending kEndings[] = {
+            {Outcome::Refused, Result::Refused, true},
+            {Outcome::TimedOut, Result::TimedOut, true},
+            {Outcome::ServerError, Result::ServerError, true},
+            {Outcome::Interrupted, Result::Failed, true},
+            {Outcome::Cancelled, Result::Cancelled, true},
+            {Outcome::NotFound, Result::NotFound, false},
+            {Outcome::NoRangeSupport, Result::NoRangeSupport, false},
+            {Outcome::Unexpected, Result::Failed, false},
+        };
+        for (const Ending& e : kEndings)
+            if (e.outcome == outcome)
+                end(e.result, e.keepPart);
+        return;
+    }
+    // The complete part takes the program's name in one step, so that no
+    // moment shows a partial file under it.
+    if (!FileOps::replaceFile(PartialFiles::dataPath(m_cachePath), m_cachePath)) {
+        cannotSave(QString());
+        return;
+    }
+    FileOps::deleteIfExists(PartialFiles::sizePath(m_cachePath));
+    emit finished(Result::Complete);
 }
 
 void ProgramDownload::cannotSave(const QString& reason) {

@@ -6,11 +6,13 @@
 #include <QJsonObject>
 #include <QSaveFile>
 
-ResumeStore::ResumeStore(QString path) : m_path(std::move(path)) {
-    load();
-}
+ResumeStore::ResumeStore(QString path) : m_path(std::move(path)) {}
 
-void ResumeStore::load() {
+void ResumeStore::load() const {
+    // Read when first needed: with resuming off, never.
+    if (m_loaded)
+        return;
+    m_loaded = true;
     QFile f(m_path);
     if (!f.open(QIODevice::ReadOnly))
         return;
@@ -39,6 +41,7 @@ void ResumeStore::save() const {
 }
 
 std::optional<int> ResumeStore::frameOf(const QString& program) const {
+    load();
     for (const auto& [name, frame] : m_entries)
         if (name == program)
             return frame;
@@ -46,6 +49,7 @@ std::optional<int> ResumeStore::frameOf(const QString& program) const {
 }
 
 void ResumeStore::remember(const QString& program, int frame) {
+    load();
     m_entries.removeIf([&](const QPair<QString, int>& e) { return e.first == program; });
     m_entries.append({program, frame});
     while (m_entries.size() > kMaxEntries)
@@ -54,11 +58,13 @@ void ResumeStore::remember(const QString& program, int frame) {
 }
 
 void ResumeStore::forget(const QString& program) {
+    load();
     if (m_entries.removeIf([&](const QPair<QString, int>& e) { return e.first == program; }) > 0)
         save();
 }
 
 QStringList ResumeStore::programs() const {
+    load();
     QStringList names;
     for (const auto& e : m_entries)
         names.append(e.first);

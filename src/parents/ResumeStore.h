@@ -21,9 +21,10 @@ public:
     QStringList programs() const; // oldest first
 
 private:
-    void load();
+    void load() const;
     void save() const;
 
     QString m_path;
-    QList<QPair<QString, int>> m_entries;
+    mutable bool m_loaded = false;
+    mutable QList<QPair<QString, int>> m_entries;
 };
