@@ -21,7 +21,7 @@ QString markedRow(const QString& name, const QString& cacheFolder) {
                 present = true;
         }
     }
-    return (present ? QStringLiteral("  ") : QStringLiteral("* ")) + name;
+    return present ? ProgramName::presentRow(name) : ProgramName::missingRow(name);
 }
 
 Result load(const QString& listFilePath, const QString& cacheFolder) {

@@ -18,8 +18,31 @@ std::optional<QString> swfPath(const QString& folder, const QString& name) {
     return folder + name + QStringLiteral(".swf");
 }
 
+namespace {
+
+const QString kMissing = QStringLiteral("* ");
+const QString kPresent = QStringLiteral("  ");
+
+} // namespace
+
+QString missingRow(const QString& name) {
+    return kMissing + name;
+}
+
+QString presentRow(const QString& name) {
+    return kPresent + name;
+}
+
+bool isMissingRow(const QString& rowText) {
+    return rowText.startsWith(kMissing);
+}
+
+bool isPresentRow(const QString& rowText) {
+    return rowText.startsWith(kPresent);
+}
+
 QString fromRow(const QString& rowText) {
-    return rowText.mid(2);
+    return rowText.mid(kMissing.size());
 }
 
 } // namespace ProgramName

@@ -16,6 +16,14 @@ bool isSafe(const QString& name);
 // unsafe name.
 std::optional<QString> swfPath(const QString& folder, const QString& name);
 
+// A main-list row is an availability mark, a space and the program name:
+// "* " for a program that is not in the cache, two spaces for one that is.
+// Every reader and writer of rows goes through these.
+QString missingRow(const QString& name);
+QString presentRow(const QString& name);
+bool isMissingRow(const QString& rowText);
+bool isPresentRow(const QString& rowText);
+
 // The program name of a main-list row: the row text without its mark and
 // the space after it.
 QString fromRow(const QString& rowText);

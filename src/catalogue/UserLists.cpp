@@ -11,7 +11,7 @@ QString UserLists::addFavourite(const QString& listKey, bool selected,
         return QStringLiteral("此类不能加入！");
     if (!selected)
         return QStringLiteral("请先选择节目");
-    if (!rowText.startsWith(QStringLiteral("  ")))
+    if (!ProgramName::isPresentRow(rowText))
         return QStringLiteral("请下载完成后再加入“收藏”！");
     QString error;
     if (!TextFile::append(m_app.path(kFavourites), ProgramName::fromRow(rowText), &error))

@@ -24,7 +24,7 @@ void DownloadQueue::addBatch(const QList<QPair<int, QString>>& rows) {
 void DownloadQueue::addMissing(const QStringList& rowTexts) {
     QList<QPair<int, QString>> rows;
     for (int i = 0; i < rowTexts.size(); ++i)
-        if (rowTexts.at(i).startsWith(QStringLiteral("* ")) && !contains(i))
+        if (ProgramName::isMissingRow(rowTexts.at(i)) && !contains(i))
             rows.append({i, rowTexts.at(i)});
     addBatch(rows);
 }
@@ -103,10 +103,7 @@ void DownloadQueue::onFinished(const Item& item, ProgramDownload::Result result,
     using Result = ProgramDownload::Result;
     if (result == Result::Complete) {
         // Only the mark turns present; a "*" inside the name is the name's.
-        QString present = item.rowText;
-        if (present.startsWith(u'*'))
-            present[0] = u' ';
-        emit rowTextChanged(item.row, present);
+        emit rowTextChanged(item.row, ProgramName::presentRow(ProgramName::fromRow(item.rowText)));
         emit completed(item.row, m_settings.app.cacheFolder() + ProgramName::fromRow(item.rowText) +
                                      QStringLiteral(".swf"));
         endHead();

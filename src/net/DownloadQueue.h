@@ -48,7 +48,7 @@ public:
     // Queues several rows, in order, as one batch: a message that several
     // of them would give is given once.
     void addBatch(const QList<QPair<int, QString>>& rows);
-    // Every row of the list shown whose program is missing ("* " + name) and
+    // Every row of the list shown whose program is missing (its mark says so) and
     // not queued yet, in list order, as one batch.
     void addMissing(const QStringList& rowTexts);
     // Takes the row out of the queue, stopping its download if it runs (the
