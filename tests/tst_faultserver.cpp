@@ -1,8 +1,9 @@
 #include "support/FaultServer.h"
 
+#include "net/NetworkSetup.h"
+
 #include <QElapsedTimer>
 #include <QNetworkAccessManager>
-#include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QSignalSpy>
 #include <QTcpSocket>
@@ -29,8 +30,7 @@ private slots:
     void init() {
         m_server = std::make_unique<FaultServer>();
         QVERIFY(m_server->listen());
-        m_nam = std::make_unique<QNetworkAccessManager>();
-        m_nam->setProxy(QNetworkProxy::NoProxy);
+        m_nam = NetworkSetup::makeAccessManager();
     }
     void cleanup() {
         m_nam.reset();

@@ -2,12 +2,12 @@
 #include "support/NginxServer.h"
 
 #include "net/ChunkDownload.h"
+#include "net/NetworkSetup.h"
 #include "net/ProgramDownload.h"
 
 #include <QDir>
 #include <QFile>
 #include <QNetworkAccessManager>
-#include <QNetworkProxy>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -85,8 +85,7 @@ private slots:
             QSKIP("nginx is not installed (no nginx on PATH); Debian's nginx-light provides it");
         m_nginx = std::make_unique<NginxServer>();
         QVERIFY2(m_nginx->start(), qPrintable(m_nginx->errorString()));
-        m_network = std::make_unique<QNetworkAccessManager>();
-        m_network->setProxy(QNetworkProxy::NoProxy);
+        m_network = NetworkSetup::makeAccessManager();
     }
 
     void cleanupTestCase() {

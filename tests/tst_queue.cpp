@@ -2,9 +2,9 @@
 #include "support/FormHarness.h"
 
 #include "catalogue/TextFile.h"
+#include "net/NetworkSetup.h"
 
 #include <QNetworkAccessManager>
-#include <QNetworkProxy>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QtTest>
@@ -43,6 +43,7 @@ enum class Fault {
     ClosedMidBody,
     Reset,
     Stalled,
+    StalledLater,
     PastTheEndTooEarly,
 };
 
@@ -56,16 +57,15 @@ class TestQueue : public QObject {
 
     struct Setup {
         FaultServer server;
-        QNetworkAccessManager network;
+        std::unique_ptr<QNetworkAccessManager> network = NetworkSetup::makeAccessManager();
         FormHarness h;
         Form1* f = nullptr;
 
         explicit Setup(const QStringList& programs) {
             server.listen();
-            network.setProxy(QNetworkProxy::NoProxy);
             h.folder.writeList(kList, programs);
             h.downloadBase = server.baseUrl();
-            h.network = &network;
+            h.network = network.get();
             h.requestLimitMs = 1000;
             f = h.load();
         }
@@ -200,6 +200,8 @@ private slots:
         QTest::newRow("closed mid-body") << Fault::ClosedMidBody << QString();
         QTest::newRow("reset") << Fault::Reset << QString();
         QTest::newRow("stall past the limit") << Fault::Stalled << QStringLiteral("下载文件超时");
+        QTest::newRow("stall mid-answer, others waiting")
+            << Fault::StalledLater << QStringLiteral("下载文件超时");
         QTest::newRow("416 with bytes missing") << Fault::PastTheEndTooEarly << QString();
     }
     void everyFailureLeavesTheQueueGoing() {
@@ -250,6 +252,10 @@ private slots:
                 return a;
             case Fault::Stalled:
                 a.headerOnlyThenStallMs = 3000;
+                return a;
+            case Fault::StalledLater:
+                if (badRequests == 2)
+                    a.headerOnlyThenStallMs = 3000;
                 return a;
             case Fault::PastTheEndTooEarly:
                 return badRequests == 1 ? a : FaultServer::status(416);
@@ -391,6 +397,7 @@ private slots:
         bool linkDown = true;
         s.server.setFallback([&](const FaultServer::Request& r) {
             FaultServer::Response a = rangeAnswer(bytes, r.header("Range"));
+            a.headers.append({QByteArray("ETag"), QByteArray("\"1\"")});
             a.resetConnection = linkDown && !r.header("Range").startsWith("bytes=0-") &&
                                 !r.header("Range").startsWith("bytes=40960-");
             return a;
@@ -399,14 +406,19 @@ private slots:
         QTRY_COMPARE(s.f->List2->count(), 0);
         QCOMPARE(s.f->List1->item(0)->text(), QStringLiteral("* 长故事"));
         QVERIFY(s.h.notifier.notices.isEmpty());
+        // A reset may take answers still on their way with it: the part holds
+        // the first chunk at least, the second at most.
         const QString part = s.cached(QStringLiteral("长故事")) + QStringLiteral(".part");
-        QCOMPARE(QFileInfo(part).size(), qint64(81921));
+        const qint64 kept = QFileInfo(part).size();
+        QVERIFY2(kept == 40961 || kept == 81921, qPrintable(QString::number(kept)));
 
         linkDown = false;
         const qsizetype before = s.server.requests().size();
         s.f->selectRow(0);
         QTRY_COMPARE(s.f->List2->count(), 0);
-        QCOMPARE(s.server.requests().at(before).header("Range"), QByteArray("bytes=81920-122880"));
+        const qint64 from = kept / 40960 * 40960;
+        QCOMPARE(s.server.requests().at(before).header("Range"),
+                 "bytes=" + QByteArray::number(from) + '-' + QByteArray::number(from + 40960));
         QCOMPARE(s.h.folder.readBytes(QStringLiteral("res/fla/长故事.swf")), bytes);
         QVERIFY(!QFile::exists(part));
         QCOMPARE(s.f->List1->item(0)->text(), QStringLiteral("  长故事"));
@@ -422,7 +434,7 @@ private slots:
         const bool mounted =
             QProcess::execute(QStringLiteral("mount"),
                               {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                               QStringLiteral("size=256k"), QStringLiteral("tmpfs"), cache}) == 0;
+                               QStringLiteral("size=4m"), QStringLiteral("tmpfs"), cache}) == 0;
         if (!mounted)
             QFile::setPermissions(cache, QFile::ReadOwner | QFile::ExeOwner);
         const auto release = qScopeGuard([&] {
@@ -430,7 +442,7 @@ private slots:
                 QProcess::execute(QStringLiteral("umount"), {cache});
             QFile::setPermissions(cache, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         });
-        s.server.serveFile(kFolderPath + QStringLiteral("大.swf"), movie(600000));
+        s.server.serveFile(kFolderPath + QStringLiteral("大.swf"), movie(6000000));
         s.server.serveFile(kFolderPath + QStringLiteral("小.swf"), movie(30000));
         s.f->List1->setCurrentRow(0);
         s.f->List1->setCurrentRow(1);

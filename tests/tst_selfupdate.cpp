@@ -5,7 +5,6 @@
 
 #include <QCryptographicHash>
 #include <QNetworkAccessManager>
-#include <QNetworkProxy>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -28,7 +27,7 @@ class TestSelfUpdate : public QObject {
 
     struct Setup {
         FaultServer server;
-        QNetworkAccessManager network;
+        std::unique_ptr<QNetworkAccessManager> network = NetworkSetup::makeAccessManager();
         TempAppFolder folder;
         ProcessUpdaterLauncher launcher;
         int exits = 0;
@@ -37,8 +36,8 @@ class TestSelfUpdate : public QObject {
         QByteArray updater;
 
         explicit Setup(const QByteArray& installed)
-            : update(&network, folder.app(), startServer(server), launcher, [this] { ++exits; }) {
-            network.setProxy(QNetworkProxy::NoProxy);
+            : update(network.get(), folder.app(), startServer(server), launcher,
+                     [this] { ++exits; }) {
             update.setRequestLimit(2000);
             folder.writeBytes(kInstalled, installed);
             marker = folder.path(QStringLiteral("updater-ran"));
@@ -208,13 +207,13 @@ private slots:
     void theWindowStartsItOnTheSixHundredthTickAndEndsWithoutUnloading() {
         FaultServer server;
         QVERIFY(server.listen());
-        QNetworkAccessManager network;
-        network.setProxy(QNetworkProxy::NoProxy);
+        const auto network = NetworkSetup::makeAccessManager();
         FormHarness h;
         h.folder.writeBytes(kInstalled, "1.3.0\r\n");
         ProcessUpdaterLauncher launcher;
         int exits = 0;
-        SelfUpdate update(&network, h.folder.app(), server.baseUrl(), launcher, [&] { ++exits; });
+        SelfUpdate update(network.get(), h.folder.app(), server.baseUrl(), launcher,
+                          [&] { ++exits; });
         const QByteArray updater = "#!/bin/sh\nexit 0\n";
         server.serveFile(QStringLiteral("/cons/update.txt"), "1.4.0," + sha256(updater).toLatin1());
         server.serveFile(QStringLiteral("/cons/kibugx.exe"), updater);

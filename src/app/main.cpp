@@ -2,6 +2,7 @@
 #include "app/Installation.h"
 #include "app/WebEngineSetup.h"
 #include "flash/RuffleFlashPlayer.h"
+#include "net/NetworkSetup.h"
 #include "net/SelfUpdate.h"
 #include "shell/DesktopServices.h"
 #include "shell/Form1.h"
@@ -14,7 +15,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QNetworkAccessManager>
 #include <QStandardPaths>
 #include <cstdio>
 #include <cstdlib>
@@ -97,13 +97,13 @@ int main(int argc, char* argv[]) {
     services.urlOpener = &urlOpener;
     services.today = [] { return QDate::currentDate(); };
     services.endProcess = [] { QCoreApplication::quit(); };
-    QNetworkAccessManager network;
-    services.network = &network;
+    const auto network = NetworkSetup::makeAccessManager();
+    services.network = network.get();
     // Once a new version's updater runs, this program ends at once: no
     // window closing, no date written.
     ProcessUpdaterLauncher launcher;
-    SelfUpdate selfUpdate(&network, options.settings.app, options.settings.downloadBase, launcher,
-                          [] {
+    SelfUpdate selfUpdate(network.get(), options.settings.app, options.settings.downloadBase,
+                          launcher, [] {
                               std::fflush(nullptr);
                               std::_Exit(0);
                           });

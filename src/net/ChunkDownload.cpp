@@ -1,33 +1,23 @@
 #include "ChunkDownload.h"
 
 #include "ContentRange.h"
-#include "HttpPipeline.h"
+#include "FileOps.h"
+#include "NetworkSetup.h"
+#include "PipelinedTransport.h"
+#include "QtRangeTransport.h"
 
 #include <QNetworkAccessManager>
-#include <QNetworkProxy>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QSet>
 #include <QTimer>
 
 namespace {
-
-// Answers carry at most one chunk; an error page may be somewhat larger,
-// but nothing a download needs to keep.
-constexpr qint64 kMaxAnswer = ChunkDownload::kChunkSize + 1 + 64 * 1024;
-
-bool isNetworkFailure(QNetworkReply::NetworkError error) {
-    // Below 200: the connection, the proxy or TLS failed; above are answers
-    // the status code speaks for.
-    return error != QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied;
-}
 
 QByteArray rangeValue(qint64 first) {
     return "bytes=" + QByteArray::number(first) + '-' +
            QByteArray::number(first + ChunkDownload::kChunkSize);
 }
 
-// Servers that did not keep up with several requests at once.
+// Servers that answered in a way that cannot be pipelined.
 QSet<QString>& refusedServers() {
     static QSet<QString> servers;
     return servers;
@@ -53,166 +43,161 @@ ChunkDownload::ChunkDownload(QNetworkAccessManager* network, QUrl url, QString o
 }
 
 ChunkDownload::~ChunkDownload() {
-    dropReply();
-    dropPipeline();
+    dropTransport();
 }
 
-void ChunkDownload::start(qint64 resumeFrom, qint64 expectedTotal) {
+void ChunkDownload::start(const Resume& resume) {
     m_done = false;
     m_total = -1;
     m_writeError.clear();
+    m_asked.clear();
+    m_head.reset();
+    m_depth = PipelineDepth(kChunkSize + 1);
     // Unbuffered, so that a full disk shows at the write that meets it.
-    const bool resume = resumeFrom > 0 && expectedTotal > 0;
-    const bool opened =
-        m_file.open(resume ? QIODevice::ReadWrite | QIODevice::Unbuffered
-                           : QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
-    m_resumeFrom = resume && opened && m_file.size() >= resumeFrom ? resumeFrom : 0;
-    m_expectedTotal = m_resumeFrom > 0 ? expectedTotal : -1;
-    m_position = m_resumeFrom;
-    m_have = m_resumeFrom;
-    if (!opened) {
-        m_writeError = m_file.errorString();
+    const bool resuming = resume.from > 0 && resume.file.total > resume.from;
+    QString error;
+    const bool opened = FileOps::openPlain(
+        m_file,
+        (resuming ? QIODevice::ReadWrite : QIODevice::WriteOnly | QIODevice::Truncate) |
+            QIODevice::Unbuffered,
+        &error);
+    m_resume = resuming && opened && m_file.size() >= resume.from ? resume : Resume();
+    if (opened && m_resume.from == 0 && m_file.size() > 0 && !m_file.resize(0))
+        error = m_file.errorString();
+    if (!opened || !error.isEmpty()) {
+        m_writeError = error;
         QTimer::singleShot(0, this, [this] { finish(Outcome::CannotWrite); });
         return;
     }
+    m_position = m_have = m_nextAsk = m_resume.from;
     emit starting();
-    begin();
-}
-
-bool ChunkDownload::canPipeline() const {
-    // Several requests at once, where nothing stands between us and the
-    // server that could mix them up (a proxy), and the server has kept up.
-    const QNetworkProxy proxy = m_network->proxy();
-    const bool direct = proxy.type() == QNetworkProxy::NoProxy ||
-                        (proxy.type() == QNetworkProxy::DefaultProxy &&
-                         QNetworkProxy::applicationProxy().type() == QNetworkProxy::NoProxy &&
-                         !QNetworkProxyFactory::usesSystemConfiguration());
+    m_clock.start();
     const bool web =
         m_url.scheme() == QLatin1String("http") || m_url.scheme() == QLatin1String("https");
-    return kPipelineDepth > 1 && direct && web && !pipeliningRefused(m_url);
-}
-
-void ChunkDownload::begin() {
-    if (!canPipeline()) {
-        request();
-        return;
-    }
-    // One connection, as one request at a time would use: the first answer
-    // (which tells the size) comes on it too.
-    m_pipeline = new HttpPipeline(m_url, kMaxAnswer, this);
-    connect(m_pipeline, &HttpPipeline::answered, this, [this](const HttpPipeline::Answer& a) {
-        Answer answer;
-        answer.hasStatus = true;
-        answer.status = a.status;
-        answer.complete = true;
-        answer.contentRange = a.header("Content-Range");
-        answer.body = a.body;
-        onPipelined(answer);
-    });
-    connect(m_pipeline, &HttpPipeline::broken, this, &ChunkDownload::onPipelineBroken);
-    m_nextAsk = m_position;
-    m_allAsked = false;
-    fillPipeline();
+    useTransport(web && NetworkSetup::goesStraight(*m_network, m_url) && !pipeliningRefused(m_url));
+    ask();
 }
 
 void ChunkDownload::cancel() {
     finish(Outcome::Cancelled);
 }
 
-void ChunkDownload::request() {
-    QNetworkRequest req(m_url);
-    req.setRawHeader("Range", rangeValue(m_position));
-    req.setHeader(QNetworkRequest::ContentTypeHeader,
-                  QByteArrayLiteral("application/octet-stream"));
-    m_reply = m_network->get(req);
-    connect(m_reply, &QNetworkReply::metaDataChanged, this, &ChunkDownload::onHeaders);
-    connect(m_reply, &QNetworkReply::readyRead, this, &ChunkDownload::onBodyArriving);
-    connect(m_reply, &QNetworkReply::finished, this,
-            [this] { classify(replyAnswer(true), m_position); });
-    m_timer->start(m_limitMs);
+void ChunkDownload::useTransport(bool pipelined) {
+    dropTransport();
+    m_pipelined = pipelined;
+    if (pipelined)
+        m_transport = new PipelinedTransport(m_url, this);
+    else
+        m_transport = new QtRangeTransport(m_network, m_url, this);
+    connect(m_transport, &RangeTransport::headArrived, this, &ChunkDownload::onHead);
+    connect(m_transport, &RangeTransport::bodyArriving, this, &ChunkDownload::onBodyArriving);
+    connect(m_transport, &RangeTransport::answered, this, &ChunkDownload::onAnswered);
+    connect(m_transport, &RangeTransport::interrupted, this,
+            [this] { finish(Outcome::Interrupted); });
+    connect(m_transport, &RangeTransport::unreadable, this, &ChunkDownload::fallBack);
 }
 
-void ChunkDownload::dropReply() {
-    if (!m_reply)
+void ChunkDownload::dropTransport() {
+    if (!m_transport)
         return;
-    QNetworkReply* reply = m_reply;
-    m_reply = nullptr;
-    reply->disconnect(this);
-    if (reply->isRunning())
-        reply->abort();
-    reply->deleteLater();
+    m_transport->disconnect(this);
+    m_transport->close();
+    m_transport->deleteLater();
+    m_transport = nullptr;
 }
 
-void ChunkDownload::dropPipeline() {
-    if (!m_pipeline)
+void ChunkDownload::ask() {
+    if (m_done)
         return;
-    m_pipeline->disconnect(this);
-    m_pipeline->close();
-    m_pipeline->deleteLater();
-    m_pipeline = nullptr;
-    m_asked.clear();
+    // Until an answer has told the size, one request; then as many as the
+    // link holds, up to the first whose range reaches the last byte.
+    const size_t limit = m_total < 0 || !m_pipelined
+                             ? 1
+                             : size_t(std::min(m_transport->capacity(), m_depth.depth()));
+    while (m_asked.size() < limit && m_nextAsk >= 0) {
+        if (m_asked.empty())
+            m_aloneSentNs = m_clock.nsecsElapsed();
+        m_asked.push_back(m_nextAsk);
+        m_transport->ask(
+            {{"Range", rangeValue(m_nextAsk)}, {"Content-Type", "application/octet-stream"}});
+        if (m_total < 0) {
+            m_nextAsk = -1;
+        } else if (m_nextAsk + kChunkSize >= m_total - 1) {
+            m_nextAsk = -1;
+        } else {
+            m_nextAsk += kChunkSize;
+        }
+    }
+    armTimer();
 }
 
-void ChunkDownload::onHeaders() {
+void ChunkDownload::armTimer() {
+    // The time-out runs for the answer due next, from when it became due:
+    // the same limit on every path.
+    if (m_asked.empty())
+        m_timer->stop();
+    else
+        m_timer->start(m_limitMs);
+}
+
+void ChunkDownload::onHead(const RangeTransport::Head& head) {
+    if (m_done || m_asked.empty())
+        return;
+    if (m_aloneSentNs >= 0) {
+        m_depth.roundTrip(m_clock.nsecsElapsed() - m_aloneSentNs);
+        m_aloneSentNs = -1;
+    }
+    m_head = head;
+    // These statuses decide before the answer is complete.
+    if (head.status == 403 || head.status == 404 || head.status == 416) {
+        judge(true, {}, false);
+        return;
+    }
     // A file too large to hold is refused before its bytes arrive.
-    if (!m_reply || m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() != 206)
-        return;
-    if (const auto range = ContentRange::parse(m_reply->rawHeader("Content-Range")))
-        if (range->total > kMaxTotal)
-            finish(Outcome::Unexpected);
+    if (head.status == 206)
+        if (const auto range = ContentRange::parse(head.header("Content-Range")))
+            if (range->total > kMaxTotal)
+                finish(Outcome::Unexpected);
 }
 
-void ChunkDownload::onBodyArriving() {
+void ChunkDownload::onBodyArriving(qint64 received) {
     // An answer far larger than the range asked for is not one to keep:
-    // decide on what is known instead of buffering it.
-    if (m_reply && m_reply->bytesAvailable() > kMaxAnswer)
-        classify(replyAnswer(true), m_position);
+    // judge it on what is known instead of holding it.
+    if (!m_done && received > kMaxAnswer)
+        judge(true, {}, true);
+}
+
+void ChunkDownload::onAnswered(const RangeTransport::Head& head, const QByteArray& body) {
+    if (m_done || m_asked.empty())
+        return;
+    m_head = head;
+    judge(true, body, false);
 }
 
 void ChunkDownload::onTimeout() {
-    if (m_pipeline && !m_asked.empty()) {
-        const HttpPipeline::Answer& now = m_pipeline->current();
-        Answer answer;
-        answer.hasStatus = now.headRead;
-        answer.status = now.status;
-        classify(answer, m_asked.front());
-        return;
-    }
-    classify(replyAnswer(false), m_position);
+    judge(false, {}, false);
 }
 
-ChunkDownload::Answer ChunkDownload::replyAnswer(bool complete) const {
-    Answer answer;
-    if (!m_reply)
-        return answer;
-    const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    answer.hasStatus = status.isValid();
-    answer.status = status.toInt();
-    answer.complete = complete;
-    answer.connectionBroke = m_reply->isFinished() && isNetworkFailure(m_reply->error());
-    answer.contentRange = m_reply->rawHeader("Content-Range");
-    // A 206 that is still arriving is no range answer (see onBodyArriving).
-    if (answer.status == 206 && !m_reply->isFinished())
-        answer.status = 200;
-    return answer;
-}
-
-void ChunkDownload::classify(const Answer& answer, qint64 first) {
-    if (m_done)
+void ChunkDownload::judge(bool complete, const QByteArray& body, bool tooLarge) {
+    if (m_done || m_asked.empty())
         return;
-    m_timer->stop();
-    if (!answer.hasStatus) {
+    if (!m_head) {
         // No answer at all: refused, reset, or silent until the limit.
         finish(Outcome::Interrupted);
         return;
     }
-    const int status = answer.status;
+    const qint64 first = m_asked.front();
+    const int status = m_head->status;
     if (status == 416) {
         // Past the end: complete only when nothing is missing, that is for
-        // an empty file, or when every byte is here already.
-        const bool emptyFile = first == 0 && m_have == 0;
-        const bool allHere = m_total >= 0 && m_have == m_total;
-        finish(emptyFile || allHere ? Outcome::Complete : Outcome::Unexpected);
+        // an empty file, or when every byte is here already. The file a
+        // part was taken from was longer: this is another one.
+        if (m_resume.from > 0)
+            startOver(std::nullopt);
+        else
+            finish((first == 0 && m_have == 0) || (m_total >= 0 && m_have == m_total)
+                       ? Outcome::Complete
+                       : Outcome::Unexpected);
         return;
     }
     if (status == 403) {
@@ -223,78 +208,71 @@ void ChunkDownload::classify(const Answer& answer, qint64 first) {
         finish(Outcome::NotFound);
         return;
     }
-    if (!answer.complete) {
+    if (!complete) {
         finish(Outcome::TimedOut);
         return;
     }
-    if (answer.connectionBroke) {
-        // The connection broke in the middle of the answer.
-        finish(Outcome::Interrupted);
+    // A redirect, or the whole file for a later range, is asked again one
+    // request at a time: Qt's client follows redirects, and tells a server
+    // without ranges by its first answer.
+    if (m_pipelined && ((status >= 300 && status < 400) || (status == 200 && m_total >= 0))) {
+        fallBack();
         return;
     }
     if (status > 299) {
         finish(Outcome::ServerError);
         return;
     }
-    if (status != 206) {
+    if (status != 206 || tooLarge) {
         finish(Outcome::NoRangeSupport);
         return;
     }
-    if (m_reply) {
-        Answer withBody = answer;
-        withBody.body = m_reply->readAll();
-        dropReply();
-        accept(withBody, first);
-        return;
-    }
-    accept(answer, first);
+    m_asked.pop_front();
+    accept(body, first);
 }
 
-void ChunkDownload::accept(const Answer& answer, qint64 first) {
-    if (answer.contentRange.isEmpty()) {
+void ChunkDownload::accept(const QByteArray& body, qint64 first) {
+    const RangeTransport::Head head = *std::exchange(m_head, std::nullopt);
+    const QByteArray header = head.header("Content-Range");
+    if (header.isEmpty()) {
         emit contentRangeMissing();
         finish(Outcome::Unexpected);
         return;
     }
-    const auto range = ContentRange::parse(answer.contentRange);
+    const auto range = ContentRange::parse(header);
     if (!range) {
         finish(Outcome::Unexpected);
         return;
     }
-    // A server that answers another range than the one asked for, or whose
-    // file changes size between chunks, cannot be pieced together.
-    if (range->first != first || !range->isConsistent() ||
-        (m_total >= 0 && range->total != m_total)) {
+    // A range other than the one asked for cannot be pieced together; on a
+    // pipelined connection it is asked again, one request at a time.
+    if (range->first != first) {
+        if (m_pipelined)
+            fallBack();
+        else
+            finish(Outcome::NoRangeSupport);
+        return;
+    }
+    // A file that changes size between chunks cannot be pieced together.
+    if (!range->isConsistent() || (m_total >= 0 && range->total != m_total)) {
         finish(Outcome::NoRangeSupport);
         return;
     }
-    if (answer.body.size() != range->last - range->first + 1 || range->total > kMaxTotal) {
+    if (body.size() != range->last - range->first + 1 || range->total > kMaxTotal) {
         finish(Outcome::Unexpected);
         return;
     }
-    if (m_total < 0 && m_expectedTotal >= 0 && range->total != m_expectedTotal) {
-        // The file changed on the server since the part we hold: start over.
-        m_expectedTotal = -1;
-        m_position = m_have = 0;
-        dropPipeline();
-        if (!m_file.resize(0)) {
-            m_writeError = m_file.errorString();
-            finish(Outcome::CannotWrite);
-            return;
-        }
-        begin();
+    if (m_total < 0 && !identify({range->total, head.header("ETag"), head.header("Last-Modified")}))
         return;
-    }
-    m_total = range->total;
-    if (!writeChunk(range->first, answer.body)) {
+    if (!writeChunk(range->first, body)) {
         finish(Outcome::CannotWrite);
         return;
     }
     m_have = std::max(m_have, range->last + 1);
+    m_depth.answered(m_clock.nsecsElapsed(), body.size());
     emit progress(range->last, range->total);
     if (m_done)
         return;
-
     if (range->total - range->last == 1) {
         finish(m_have == range->total ? Outcome::Complete : Outcome::Unexpected);
         return;
@@ -302,12 +280,72 @@ void ChunkDownload::accept(const Answer& answer, qint64 first) {
     // The next range starts at the last byte received: right after a full
     // chunk, as always, and without a hole after a short one. A chunk that
     // brought nothing new would repeat for ever.
-    if (range->last <= m_position) {
+    if (range->last <= first) {
         finish(Outcome::Unexpected);
         return;
     }
     m_position = range->last;
-    next();
+    if (!m_asked.empty()) {
+        // A short answer with requests waiting behind it leaves a hole.
+        if (range->last < first + kChunkSize)
+            fallBack();
+        else
+            ask();
+        return;
+    }
+    m_nextAsk = m_position;
+    if (m_pipelined) {
+        ask();
+        return;
+    }
+    // Let the window handle what is pending before the next request.
+    QTimer::singleShot(0, this, [this] { ask(); });
+}
+
+bool ChunkDownload::identify(const RemoteFile& file) {
+    if (m_resume.from > 0) {
+        // Going on is only safe with the very file the part was taken from.
+        if (!file.provablySameAs(m_resume.file)) {
+            startOver(file);
+            return false;
+        }
+        m_resume = Resume();
+    } else {
+        emit identified(file);
+    }
+    m_total = file.total;
+    return true;
+}
+
+void ChunkDownload::startOver(const std::optional<RemoteFile>& file) {
+    m_resume = Resume();
+    m_asked.clear();
+    m_head.reset();
+    if (!m_file.resize(0)) {
+        m_writeError = m_file.errorString();
+        finish(Outcome::CannotWrite);
+        return;
+    }
+    m_position = m_have = m_nextAsk = 0;
+    m_total = -1;
+    // Recorded at once, so that the part never stands beside another
+    // file's size and validators.
+    if (file)
+        emit identified(*file);
+    // What is still arriving belongs to the old request: a new connection.
+    useTransport(m_pipelined);
+    ask();
+}
+
+void ChunkDownload::fallBack() {
+    if (m_done)
+        return;
+    refusedServers().insert(serverOf(m_url));
+    useTransport(false);
+    m_asked.clear();
+    m_head.reset();
+    m_nextAsk = m_position;
+    ask();
 }
 
 bool ChunkDownload::writeChunk(qint64 offset, const QByteArray& body) {
@@ -317,97 +355,12 @@ bool ChunkDownload::writeChunk(qint64 offset, const QByteArray& body) {
     return false;
 }
 
-void ChunkDownload::next() {
-    if (m_pipeline) {
-        fillPipeline();
-        return;
-    }
-    // Let the window handle what is pending before the next request.
-    QTimer::singleShot(0, this, [this] {
-        if (!m_done)
-            request();
-    });
-}
-
-void ChunkDownload::fillPipeline() {
-    const bool idle = m_asked.empty();
-    // Until the first answer tells the size, one request; then as many as
-    // the pipeline holds, up to the first whose range reaches the last byte.
-    if (m_nextAsk < 0 && !m_allAsked && m_total >= 0 && idle)
-        m_nextAsk = m_position;
-    while (int(m_asked.size()) < kPipelineDepth && m_nextAsk >= 0) {
-        m_pipeline->get(
-            {{"Range", rangeValue(m_nextAsk)}, {"Content-Type", "application/octet-stream"}});
-        m_asked.push_back(m_nextAsk);
-        if (m_total < 0) {
-            m_nextAsk = -1;
-        } else if (m_nextAsk + kChunkSize >= m_total - 1) {
-            m_nextAsk = -1;
-            m_allAsked = true;
-        } else {
-            m_nextAsk += kChunkSize;
-        }
-    }
-    if (idle)
-        m_timer->start(m_limitMs);
-}
-
-void ChunkDownload::onPipelined(const Answer& answer) {
-    if (m_done || m_asked.empty())
-        return;
-    const qint64 first = m_asked.front();
-    m_asked.pop_front();
-    m_timer->start(m_limitMs);
-    // A server that answers a range request with the whole file, answers
-    // out of turn, or left a hole (a short answer) is asked again, one
-    // request at a time.
-    // A redirect is left to the ordinary requests, which follow it. The
-    // first answer, which came alone, is judged as an ordinary one.
-    const auto range = ContentRange::parse(answer.contentRange);
-    if (first != m_position || (answer.status == 200 && m_total >= 0) ||
-        (answer.status >= 300 && answer.status < 400) ||
-        (answer.status == 206 && range && range->first != first)) {
-        fallBack();
-        return;
-    }
-    classify(answer, first);
-}
-
-void ChunkDownload::onPipelineBroken() {
-    // Broken in the middle of an answer, the connection is what failed; broken
-    // between answers, the server may just not take several at once.
-    const HttpPipeline::Answer& now = m_pipeline->current();
-    if (!now.headRead || m_asked.empty()) {
-        fallBack();
-        return;
-    }
-    Answer answer;
-    answer.hasStatus = true;
-    answer.status = now.status;
-    answer.complete = true;
-    answer.connectionBroke = true;
-    classify(answer, m_asked.front());
-}
-
-void ChunkDownload::fallBack() {
-    if (m_done)
-        return;
-    refusedServers().insert(serverOf(m_url));
-    dropPipeline();
-    m_timer->stop();
-    QTimer::singleShot(0, this, [this] {
-        if (!m_done && !m_reply)
-            request();
-    });
-}
-
 void ChunkDownload::finish(Outcome outcome) {
     if (m_done)
         return;
     m_done = true;
     m_timer->stop();
-    dropReply();
-    dropPipeline();
+    dropTransport();
     m_file.close();
     emit finished(outcome);
 }

@@ -1,33 +1,41 @@
 #pragma once
 
-#include <QByteArray>
+#include "PipelineDepth.h"
+#include "RangeTransport.h"
+#include "RemoteFile.h"
+
+#include <QElapsedTimer>
 #include <QFile>
 #include <QObject>
-#include <QPointer>
 #include <QUrl>
 #include <deque>
+#include <optional>
 
-class HttpPipeline;
 class QNetworkAccessManager;
-class QNetworkReply;
 class QTimer;
 
 // Fetches one file as a series of range requests of 40961 bytes whose first
 // bytes step by 40960, writing each chunk into an output file as it comes;
-// the window keeps working meanwhile. After the first answer several
-// requests wait at once on one connection; a server that does not keep up
-// with that is asked one request at a time, for the rest of the run.
+// the window keeps working meanwhile. This is the protocol: what to ask,
+// what each answer means, and where its bytes go. The requests travel on a
+// RangeTransport: where nothing stands between us and the server, several
+// wait at once on one connection; behind a proxy, or once a server has
+// answered in a way that cannot be pipelined, Qt's client asks one at a
+// time.
 class ChunkDownload : public QObject {
     Q_OBJECT
 public:
     // Distance between the first bytes of two full requests.
     static constexpr qint64 kChunkSize = 40960;
-    // How long one request may take: 480 polls of 50 ms.
+    // How long one answer may take once it is the next one due: 480 polls
+    // of 50 ms.
     static constexpr int kRequestLimitMs = 480 * 50;
     // Larger files are refused before anything is written.
     static constexpr qint64 kMaxTotal = qint64(1) << 30;
-    // Requests waiting at once on a pipelined connection.
-    static constexpr int kPipelineDepth = 8;
+    // Answers carry at most one chunk; an error page may be somewhat larger,
+    // but nothing a download needs to keep. Beyond this an answer is judged
+    // on what has arrived.
+    static constexpr qint64 kMaxAnswer = kChunkSize + 1 + 64 * 1024;
 
     enum class Outcome {
         Complete,
@@ -43,6 +51,12 @@ public:
     };
     Q_ENUM(Outcome)
 
+    // What an earlier download of the same file left in the output file.
+    struct Resume {
+        qint64 from = 0; // the output holds bytes 0 .. from - 1 (a chunk boundary)
+        RemoteFile file; // what the server said of the file back then
+    };
+
     // outputPath receives the bytes; what becomes of it afterwards is the
     // caller's.
     ChunkDownload(QNetworkAccessManager* network, QUrl url, QString outputPath,
@@ -50,10 +64,11 @@ public:
     ~ChunkDownload() override;
 
     void setRequestLimit(int ms) { m_limitMs = ms; }
-    // Starts from byte 0, or continues a file whose first resumeFrom bytes
-    // (a multiple of kChunkSize) the output file holds already, provided
-    // the server's size is still expectedTotal; otherwise it starts over.
-    void start(qint64 resumeFrom = 0, qint64 expectedTotal = -1);
+    // Starts from byte 0, or goes on after what an earlier download left,
+    // provided the server still has that file (the same size and
+    // validators); otherwise it starts over.
+    void start(const Resume& resume);
+    void start() { start(Resume()); }
     // Stops; finished(Cancelled) follows. The output file stays.
     void cancel();
 
@@ -61,6 +76,8 @@ public:
     qint64 total() const { return m_total; }
     // Why the output file could not be written.
     QString writeError() const { return m_writeError; }
+    // Whether requests are pipelined at present.
+    bool pipelining() const { return m_pipelined; }
 
     // Whether pipelining is given up for this server (scheme, host, port)
     // for the rest of the run.
@@ -72,55 +89,47 @@ signals:
     // A chunk arrived without a Content-Range header; the download then
     // ends as Unexpected.
     void contentRangeMissing();
+    // The first answer of the file told its size and validators; worth
+    // keeping beside a part that may be gone on from.
+    void identified(const RemoteFile& file);
     // A chunk was accepted: its last byte and the file's size.
     void progress(qint64 last, qint64 total);
     void finished(ChunkDownload::Outcome outcome);
 
 private:
-    // An answer as the checks see it, from either way of asking.
-    struct Answer {
-        bool hasStatus = false;
-        int status = 0;
-        bool complete = false; // the whole answer is here
-        bool connectionBroke = false;
-        QByteArray contentRange;
-        QByteArray body;
-    };
-
-    bool canPipeline() const;
-    void begin();
-    void request();
-    void onHeaders();
-    void onBodyArriving();
+    void useTransport(bool pipelined);
+    void ask();
+    void onHead(const RangeTransport::Head& head);
+    void onBodyArriving(qint64 received);
+    void onAnswered(const RangeTransport::Head& head, const QByteArray& body);
     void onTimeout();
-    void classify(const Answer& answer, qint64 first);
-    void accept(const Answer& answer, qint64 first);
-    void next();
-    void fillPipeline();
-    void onPipelined(const Answer& answer);
-    void onPipelineBroken();
+    void judge(bool complete, const QByteArray& body, bool tooLarge);
+    void accept(const QByteArray& body, qint64 first);
+    bool identify(const RemoteFile& file);
+    void startOver(const std::optional<RemoteFile>& file);
     void fallBack();
+    void armTimer();
     bool writeChunk(qint64 offset, const QByteArray& body);
-    Answer replyAnswer(bool complete) const;
     void finish(Outcome outcome);
-    void dropReply();
-    void dropPipeline();
+    void dropTransport();
 
     QNetworkAccessManager* m_network;
     QUrl m_url;
     QFile m_file;
     int m_limitMs = kRequestLimitMs;
-    QPointer<QNetworkReply> m_reply;
-    HttpPipeline* m_pipeline = nullptr;
-    std::deque<qint64> m_asked; // first bytes of the pipelined requests, oldest first
+    RangeTransport* m_transport = nullptr;
+    bool m_pipelined = false;
+    PipelineDepth m_depth{kChunkSize + 1};
+    QElapsedTimer m_clock;
+    qint64 m_aloneSentNs = -1;  // when the only waiting request was sent
+    std::deque<qint64> m_asked; // first bytes asked for and unanswered, oldest first
+    std::optional<RangeTransport::Head> m_head; // of the oldest, once here
     QTimer* m_timer;
-    qint64 m_position = 0;   // P: the first byte of the next answer to accept
-    qint64 m_nextAsk = 0;    // the first byte of the next pipelined request; -1: none now
-    bool m_allAsked = false; // the last range has been asked for
-    qint64 m_total = -1;     // T, once a range has told it
-    qint64 m_expectedTotal = -1;
-    qint64 m_resumeFrom = 0;
-    qint64 m_have = 0; // bytes 0 .. m_have - 1 are in the file
+    qint64 m_position = 0; // P: the first byte of the next answer to accept
+    qint64 m_nextAsk = 0;  // the first byte of the next request; -1: none now
+    qint64 m_total = -1;   // T, once a range has told it
+    Resume m_resume;       // until the first answer has confirmed it
+    qint64 m_have = 0;     // bytes 0 .. m_have - 1 are in the file
     bool m_done = false;
     QString m_writeError;
 };

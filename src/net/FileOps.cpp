@@ -6,15 +6,97 @@
 #include <filesystem>
 #include <system_error>
 
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
 namespace FileOps {
 
-bool createEmpty(const QString& path, QString* error) {
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+namespace {
+
+fs::path nativePath(const QString& path) {
+    return fs::path(path.toStdU16String());
+}
+
+// What the entry itself is, links not followed.
+fs::file_status entryStatus(const QString& path) {
+    std::error_code ec;
+    return fs::symlink_status(nativePath(path), ec);
+}
+
+#ifdef Q_OS_UNIX
+QString lastError() {
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+// open(2) with O_NOFOLLOW, so that a link slipped in after the check above
+// is refused rather than followed, and O_NONBLOCK, so that a pipe slipped
+// in cannot hang the window; the descriptor must then be a regular file.
+bool openNoFollow(QFile& file, QIODevice::OpenMode mode, QString* error) {
+    int flags = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_CREAT;
+    flags |= mode.testFlag(QIODevice::ReadOnly) ? O_RDWR : O_WRONLY;
+    if (mode.testFlag(QIODevice::Truncate))
+        flags |= O_TRUNC;
+    const int fd = ::open(QFile::encodeName(file.fileName()).constData(), flags, 0666);
+    if (fd < 0) {
+        if (error)
+            *error = lastError();
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        if (error)
+            *error = QStringLiteral("not an ordinary file");
+        return false;
+    }
+    if (!file.open(fd, mode & ~QIODevice::Truncate, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+#endif
+
+} // namespace
+
+bool isPlainFile(const QString& path) {
+    return fs::is_regular_file(entryStatus(path));
+}
+
+bool openPlain(QFile& file, QIODevice::OpenMode mode, QString* error) {
+    const fs::file_status status = entryStatus(file.fileName());
+    if (fs::is_directory(status)) {
+        if (error)
+            *error = QStringLiteral("a folder has this name");
+        return false;
+    }
+    if (fs::exists(status) && !fs::is_regular_file(status) &&
+        !deleteIfExists(file.fileName(), error))
+        return false;
+#ifdef Q_OS_UNIX
+    return openNoFollow(file, mode, error);
+#else
+    if (file.open(mode))
         return true;
     if (error)
         *error = file.errorString();
     return false;
+#endif
+}
+
+bool createEmpty(const QString& path, QString* error) {
+    QFile file(path);
+    return openPlain(file, QIODevice::WriteOnly | QIODevice::Truncate, error);
 }
 
 bool writeAtomically(const QString& path, const QByteArray& bytes) {
@@ -28,25 +110,24 @@ bool makeExecutable(const QString& path) {
 }
 
 bool deleteIfExists(const QString& path, QString* error) {
-    const QFileInfo info(path);
-    if (!info.isFile())
+    const fs::file_status status = entryStatus(path);
+    if (!fs::exists(status) || fs::is_directory(status))
         return true;
-    QFile file(path);
-    if (file.remove())
+    std::error_code ec;
+    if (fs::remove(nativePath(path), ec))
         return true;
     if (error)
-        *error = file.errorString();
-    return false;
+        *error = QString::fromStdString(ec.message());
+    return !ec;
 }
 
 bool replaceFile(const QString& source, const QString& target) {
-    if (!QFileInfo(source).isFile())
+    if (!isPlainFile(source))
         return false;
     // A rename onto an existing file replaces it atomically; deleting the
     // target first would leave a gap in which neither file exists.
     std::error_code ec;
-    std::filesystem::rename(std::filesystem::path(source.toStdU16String()),
-                            std::filesystem::path(target.toStdU16String()), ec);
+    fs::rename(nativePath(source), nativePath(target), ec);
     return !ec;
 }
 

@@ -25,23 +25,62 @@ QString sizePath(const QString& cachePath) {
     return cachePath + kSize;
 }
 
+namespace {
+
+const QByteArray kEtag = "etag ";
+const QByteArray kLastModified = "last-modified ";
+
+RemoteFile readSide(const QString& path) {
+    RemoteFile file;
+    QFile side(path);
+    if (!FileOps::isPlainFile(path) || !side.open(QIODevice::ReadOnly))
+        return file;
+    const QList<QByteArray> lines = side.read(4096).split('\n');
+    bool ok = false;
+    file.total = lines.value(0).trimmed().toLongLong(&ok);
+    if (!ok)
+        file.total = -1;
+    for (const QByteArray& line : lines.mid(1)) {
+        if (line.startsWith(kEtag))
+            file.etag = line.mid(kEtag.size()).trimmed();
+        else if (line.startsWith(kLastModified))
+            file.lastModified = line.mid(kLastModified.size()).trimmed();
+    }
+    return file;
+}
+
+} // namespace
+
 Resume resumePoint(const QString& cachePath, qint64 chunkSize) {
     Resume resume;
-    QFile size(sizePath(cachePath));
-    const QFileInfo data(dataPath(cachePath));
-    if (!data.isFile() || !size.open(QIODevice::ReadOnly))
+    const QString data = dataPath(cachePath);
+    if (!FileOps::isPlainFile(data))
         return resume;
-    bool ok = false;
-    const qint64 total = size.readAll().trimmed().toLongLong(&ok);
-    if (!ok || total <= 0 || data.size() > total)
+    const RemoteFile file = readSide(sizePath(cachePath));
+    const qint64 have = QFileInfo(data).size();
+    if (file.total <= 0 || have > file.total)
         return resume;
-    resume.from = data.size() / chunkSize * chunkSize;
-    resume.total = total;
+    resume.file = file;
+    resume.complete = have == file.total;
+    if (!resume.complete && file.hasValidator())
+        resume.from = have / chunkSize * chunkSize;
     return resume;
 }
 
-bool recordTotal(const QString& cachePath, qint64 total) {
-    return FileOps::writeAtomically(sizePath(cachePath), QByteArray::number(total));
+bool record(const QString& cachePath, const RemoteFile& file) {
+    // Header values end at a line's end; one that holds a line break is
+    // not a validator worth keeping.
+    auto line = [](const QByteArray& key, const QByteArray& value) {
+        return value.isEmpty() || value.contains('\n') || value.contains('\r') ? QByteArray()
+                                                                               : key + value + '\n';
+    };
+    const QString path = sizePath(cachePath);
+    // The atomic write would follow a link in its place.
+    if (!FileOps::isPlainFile(path) && !FileOps::deleteIfExists(path))
+        return false;
+    return FileOps::writeAtomically(path, QByteArray::number(file.total) + '\n' +
+                                              line(kEtag, file.etag) +
+                                              line(kLastModified, file.lastModified));
 }
 
 void remove(const QString& cachePath) {

@@ -1,26 +1,33 @@
 #pragma once
 
+#include "RemoteFile.h"
+
 #include <QDateTime>
 #include <QSet>
 #include <QString>
 
 // A program's download in progress lives beside its cache file, never under
 // the program's own name: NAME.swf.part holds the bytes from the start of the
-// file, NAME.swf.part.size the size of the whole file as the server gave it.
-// A download that breaks off keeps both, and the next one goes on from there.
+// file, NAME.swf.part.size what the server said of the whole file (its size
+// on the first line, then its validators). A download that breaks off keeps
+// both, and the next one goes on from there if the server still has the
+// same file. Both are ordinary files of the cache folder: anything else
+// under their names is never followed.
 namespace PartialFiles {
 
 QString dataPath(const QString& cachePath);
 QString sizePath(const QString& cachePath);
 
 struct Resume {
-    qint64 from = 0;   // the last whole chunk boundary the part holds
-    qint64 total = -1; // what the server said the file's size was
+    qint64 from = 0;       // the last whole chunk boundary the part holds
+    RemoteFile file;       // what the server said when the part began
+    bool complete = false; // the part holds the whole file
 };
 // Where a download of the program at cachePath may go on; from 0 when
-// there is nothing to go on from.
+// there is nothing to go on from, or nothing to tell whether the server's
+// file is still the one the part was taken from.
 Resume resumePoint(const QString& cachePath, qint64 chunkSize);
-bool recordTotal(const QString& cachePath, qint64 total);
+bool record(const QString& cachePath, const RemoteFile& file);
 void remove(const QString& cachePath);
 
 // Removes the parts of programs that no list names any more, and parts not

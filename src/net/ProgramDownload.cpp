@@ -23,12 +23,12 @@ ProgramDownload::ProgramDownload(QNetworkAccessManager* network, const QString& 
     connect(m_chunks, &ChunkDownload::starting, this, &ProgramDownload::starting);
     connect(m_chunks, &ChunkDownload::contentRangeMissing, this,
             &ProgramDownload::contentRangeMissing);
-    connect(m_chunks, &ChunkDownload::progress, this, [this](qint64 last, qint64 total) {
-        // Once the size is known, a part that breaks off can be gone on from.
-        if (!m_totalRecorded)
-            m_totalRecorded = PartialFiles::recordTotal(m_cachePath, total);
-        emit progress(percent(last, total));
-    });
+    // Once the server has said what file it sends, a part that breaks off
+    // can be gone on from.
+    connect(m_chunks, &ChunkDownload::identified, this,
+            [this](const RemoteFile& file) { PartialFiles::record(m_cachePath, file); });
+    connect(m_chunks, &ChunkDownload::progress, this,
+            [this](qint64 last, qint64 total) { emit progress(percent(last, total)); });
     connect(m_chunks, &ChunkDownload::finished, this, &ProgramDownload::onFinished);
 }
 
@@ -51,7 +51,7 @@ void ProgramDownload::start() {
     // A name that would lead out of the cache folder gets neither a file nor
     // a request.
     if (!m_safe) {
-        QTimer::singleShot(0, this, [this] { emit finished(Result::UnsafeName); });
+        QTimer::singleShot(0, this, [this] { emitFinished(Result::UnsafeName); });
         return;
     }
     QString error;
@@ -61,8 +61,13 @@ void ProgramDownload::start() {
     }
     const PartialFiles::Resume resume =
         PartialFiles::resumePoint(m_cachePath, ChunkDownload::kChunkSize);
-    m_totalRecorded = resume.from > 0;
-    m_chunks->start(resume.from, resume.total);
+    if (resume.complete) {
+        // Everything arrived last time; only the rename was missing.
+        emit starting();
+        QTimer::singleShot(0, this, [this] { onFinished(ChunkDownload::Outcome::Complete); });
+        return;
+    }
+    m_chunks->start({resume.from, resume.file});
 }
 
 void ProgramDownload::cancel() {
@@ -70,6 +75,8 @@ void ProgramDownload::cancel() {
 }
 
 void ProgramDownload::onFinished(ChunkDownload::Outcome outcome) {
+    if (m_ended)
+        return;
     using Outcome = ChunkDownload::Outcome;
     if (outcome == Outcome::CannotWrite) {
         cannotSave(m_chunks->writeError());
@@ -105,15 +112,19 @@ void ProgramDownload::onFinished(ChunkDownload::Outcome outcome) {
         return;
     }
     FileOps::deleteIfExists(PartialFiles::sizePath(m_cachePath));
-    emit finished(Result::Complete);
+    emitFinished(Result::Complete);
 }
 
 void ProgramDownload::cannotSave(const QString& reason) {
-    // Whatever was written goes: a full disk needs the room back.
-    PartialFiles::remove(m_cachePath);
+    if (m_ended)
+        return;
+    // Whether the disk is full is seen before the part gives its room back.
     const QStorageInfo disk(QFileInfo(m_cachePath).absolutePath());
     constexpr qint64 kNearlyFull = 1024 * 1024;
-    if (disk.isValid() && disk.bytesAvailable() < kNearlyFull)
+    const bool full = disk.isValid() && disk.bytesAvailable() < kNearlyFull;
+    // Whatever was written goes: a full disk needs the room back.
+    PartialFiles::remove(m_cachePath);
+    if (full)
         m_saveProblem = QStringLiteral("电脑的磁盘已经满了，节目“%1”没有保存下来。"
                                        "请删除一些不用的文件后再下载。")
                             .arg(m_name);
@@ -127,5 +138,14 @@ void ProgramDownload::end(Result result, bool keepPart) {
     if (!keepPart)
         PartialFiles::remove(m_cachePath);
     FileOps::deleteIfExists(m_cachePath);
+    emitFinished(result);
+}
+
+void ProgramDownload::emitFinished(Result result) {
+    // Once, whatever ends it first: a cancel may come before the start has
+    // run its course.
+    if (m_ended)
+        return;
+    m_ended = true;
     emit finished(result);
 }

@@ -61,10 +61,11 @@ private:
     void end(Result result, bool keepPart);
 
     void cannotSave(const QString& reason);
+    void emitFinished(Result result);
 
     ChunkDownload* m_chunks = nullptr;
     QString m_saveProblem;
-    bool m_totalRecorded = false;
+    bool m_ended = false;
     QString m_name;
     QString m_cachePath;
     QUrl m_url;

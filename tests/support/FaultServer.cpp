@@ -291,11 +291,12 @@ void FaultServer::sendHead(Connection* connection, const Request& request,
     }
 
     QByteArray head =
-        "HTTP/1.1 " + QByteArray::number(response.status) + ' ' +
+        response.before + "HTTP/1.1 " + QByteArray::number(response.status) + ' ' +
         (response.reason.isEmpty() ? defaultReason(response.status) : response.reason) + "\r\n";
     for (const auto& header : response.headers)
         head += header.first + ": " + header.second + "\r\n";
-    if (!findHeader(response.headers, "Content-Length"))
+    if (!findHeader(response.headers, "Content-Length") &&
+        !findHeader(response.headers, "Transfer-Encoding"))
         head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
     if (!findHeader(response.headers, "Connection"))
         head +=

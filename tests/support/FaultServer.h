@@ -34,13 +34,14 @@ public:
         int status = 200;
         QByteArray reason; // empty: the usual phrase for the status
         // Content-Length is added from the body unless set here, e.g. to
-        // declare more than is sent.
+        // declare more than is sent, or a Transfer-Encoding is.
         QList<QPair<QByteArray, QByteArray>> headers;
         QByteArray body;
         int delayMs = 0;                // wait before sending anything
         int headerOnlyThenStallMs = -1; // send the head, then wait this long before the body
         int truncateBodyAt = -1;        // send only this many body bytes, then close
         bool resetConnection = false;   // drop the connection with RST, no response at all
+        QByteArray before;              // raw bytes ahead of the head (an interim answer)
     };
 
     explicit FaultServer(QObject* parent = nullptr);

@@ -3,11 +3,11 @@
 #include "support/Fakes.h"
 #include "support/TempAppFolder.h"
 
+#include "net/NetworkSetup.h"
 #include "shell/Form1.h"
 
 #include <QDate>
 #include <QListWidget>
-#include <QNetworkAccessManager>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -36,8 +36,8 @@ struct FormHarness {
     // The information strip; tests of the real one replace the stand-in.
     InfoBrowser* infoBrowser = &browser;
     // Downloads go nowhere unless a test points them at its own server.
-    QNetworkAccessManager ownNetwork;
-    QNetworkAccessManager* network = &ownNetwork;
+    std::unique_ptr<QNetworkAccessManager> ownNetwork = NetworkSetup::makeAccessManager();
+    QNetworkAccessManager* network = ownNetwork.get();
     int requestLimitMs = 24000;
     std::function<QString()> desktopFolder;
     // The parents' question: answered by the test.

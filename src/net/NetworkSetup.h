@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QNetworkAccessManager>
+#include <QUrl>
+#include <memory>
+
+// The program's one network set-up. The window, the self-update, every test
+// and every benchmark make their access through here, so that what is
+// measured is what a child's click gets.
+namespace NetworkSetup {
+
+// The access manager for downloads and pages: the system's proxy answer
+// per address, Qt's own redirect and TLS handling.
+std::unique_ptr<QNetworkAccessManager> makeAccessManager(QObject* parent = nullptr);
+
+// Whether requests for url reach its server with nothing between (no
+// proxy), so that several may wait at once on one connection. A proxy set
+// on the manager wins; otherwise the system's answer for this address
+// decides (environment, desktop settings, a PAC file).
+bool goesStraight(const QNetworkAccessManager& network, const QUrl& url);
+
+} // namespace NetworkSetup

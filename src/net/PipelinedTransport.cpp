@@ -1,0 +1,218 @@
+#include "PipelinedTransport.h"
+
+#include <QSslSocket>
+#include <QTcpSocket>
+
+namespace {
+
+constexpr qsizetype kMaxHead = 16 * 1024;
+
+} // namespace
+
+PipelinedTransport::PipelinedTransport(QUrl url, QObject* parent)
+    : RangeTransport(parent), m_url(std::move(url)) {}
+
+PipelinedTransport::~PipelinedTransport() {
+    close();
+}
+
+void PipelinedTransport::ask(const Headers& headers) {
+    QByteArray request =
+        "GET " +
+        m_url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveFragment) +
+        " HTTP/1.1\r\nHost: " +
+        m_url
+            .toEncoded(QUrl::RemoveScheme | QUrl::RemovePath | QUrl::RemoveQuery |
+                       QUrl::RemoveFragment | QUrl::RemoveUserInfo)
+            .mid(2) +
+        "\r\n";
+    for (const auto& [name, value] : headers)
+        request += name + ": " + value + "\r\n";
+    request += "\r\n";
+    m_waiting.push_back(request);
+    if (m_socket)
+        m_socket->write(request);
+    else
+        connectToServer();
+}
+
+void PipelinedTransport::close() {
+    m_closed = true;
+    m_waiting.clear();
+    dropConnection();
+}
+
+void PipelinedTransport::connectToServer() {
+    m_buffer.clear();
+    m_headRead = false;
+    m_body.clear();
+    m_answeredHere = 0;
+    if (m_url.scheme() == QLatin1String("https")) {
+        auto* ssl = new QSslSocket(this);
+        m_socket = ssl;
+        // The same verdict Qt's client gives: the connection failed.
+        connect(ssl, &QSslSocket::sslErrors, this, [this] { fail(false); });
+        ssl->connectToHostEncrypted(m_url.host(), quint16(m_url.port(443)));
+    } else {
+        m_socket = new QTcpSocket(this);
+        m_socket->connectToHost(m_url.host(), quint16(m_url.port(80)));
+    }
+    m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    connect(m_socket, &QTcpSocket::readyRead, this, &PipelinedTransport::onReadyRead);
+    connect(m_socket, &QTcpSocket::disconnected, this, &PipelinedTransport::onConnectionEnded);
+    connect(m_socket, &QTcpSocket::errorOccurred, this, &PipelinedTransport::onConnectionEnded);
+    // Written as soon as the connection is up.
+    for (const QByteArray& request : m_waiting)
+        m_socket->write(request);
+}
+
+void PipelinedTransport::dropConnection() {
+    if (!m_socket)
+        return;
+    QTcpSocket* socket = m_socket;
+    m_socket = nullptr;
+    socket->disconnect(this);
+    socket->abort();
+    socket->deleteLater();
+}
+
+void PipelinedTransport::fail(bool unreadable) {
+    if (m_closed)
+        return;
+    close();
+    if (unreadable)
+        emit this->unreadable();
+    else
+        emit interrupted();
+}
+
+bool PipelinedTransport::readHead(const QByteArray& text) {
+    m_head = Head();
+    const QList<QByteArray> lines = text.split('\n');
+    const QList<QByteArray> status = lines.value(0).trimmed().split(' ');
+    if (status.size() < 2 || !status.at(0).startsWith("HTTP/1."))
+        return false;
+    bool ok = false;
+    m_head.status = status.at(1).toInt(&ok);
+    if (!ok || m_head.status < 100 || m_head.status > 999)
+        return false;
+    QList<QByteArray> lengths;
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QByteArray line = lines.at(i).trimmed();
+        const qsizetype colon = line.indexOf(':');
+        if (colon <= 0)
+            return false;
+        const QByteArray name = line.left(colon).trimmed();
+        const QByteArray value = line.mid(colon + 1).trimmed();
+        m_head.headers.append({name, value});
+        if (name.compare("Content-Length", Qt::CaseInsensitive) == 0)
+            for (const QByteArray& part : value.split(','))
+                lengths.append(part.trimmed());
+    }
+    const QByteArray connection = m_head.header("Connection").toLower();
+    m_closesAfter = connection.contains("close") ||
+                    (status.at(0) == "HTTP/1.0" && !connection.contains("keep-alive"));
+    // Only an answer whose end is known can be told from the next one: one
+    // Content-Length (repeated only with the same value), no transfer coding.
+    m_length = -1;
+    if (m_head.status == 204 || m_head.status == 304)
+        m_length = 0;
+    else if (!lengths.isEmpty() && lengths.count(lengths.first()) == lengths.size() &&
+             m_head.header("Transfer-Encoding").isEmpty()) {
+        m_length = lengths.first().toLongLong(&ok);
+        if (!ok || m_length < 0)
+            m_length = -1;
+    }
+    return true;
+}
+
+void PipelinedTransport::onReadyRead() {
+    if (m_closed || !m_socket)
+        return;
+    m_buffer += m_socket->readAll();
+    while (!m_closed && !m_buffer.isEmpty()) {
+        if (m_waiting.empty()) {
+            // Bytes nobody asked for.
+            fail(true);
+            return;
+        }
+        if (!m_headRead) {
+            const qsizetype end = m_buffer.indexOf("\r\n\r\n");
+            if (end < 0) {
+                if (m_buffer.size() > kMaxHead)
+                    fail(true);
+                return;
+            }
+            const bool readable = readHead(m_buffer.left(end));
+            m_buffer.remove(0, end + 4);
+            if (!readable) {
+                fail(true);
+                return;
+            }
+            // An interim answer (100 Continue, 103 Early Hints) comes before
+            // the real one; a switch of protocols is nothing we asked for.
+            if (m_head.status < 200 && m_head.status != 101)
+                continue;
+            m_headRead = true;
+            emit headArrived(m_head);
+            if (m_closed)
+                return;
+            if (m_length < 0) {
+                fail(true);
+                return;
+            }
+        }
+        const qint64 take = std::min<qint64>(m_length - m_body.size(), m_buffer.size());
+        if (take > 0) {
+            m_body += m_buffer.left(take);
+            m_buffer.remove(0, take);
+            emit bodyArriving(m_body.size());
+            if (m_closed)
+                return;
+        }
+        if (m_body.size() < m_length)
+            return;
+        const Head head = std::exchange(m_head, Head());
+        const QByteArray body = std::exchange(m_body, QByteArray());
+        const bool closes = m_closesAfter;
+        m_headRead = false;
+        m_waiting.pop_front();
+        ++m_answeredHere;
+        emit answered(head, body);
+        if (m_closed)
+            return;
+        if (closes) {
+            // What follows on this connection is not for us; the rest go
+            // out again on a new one.
+            dropConnection();
+            if (!m_waiting.empty())
+                connectToServer();
+            return;
+        }
+    }
+}
+
+void PipelinedTransport::onConnectionEnded() {
+    const QTcpSocket* ended = m_socket;
+    if (m_closed || !ended)
+        return;
+    // What arrived before the end is read first; it may end this
+    // connection itself (Connection: close) and open the next.
+    if (m_socket->bytesAvailable() > 0)
+        onReadyRead();
+    if (m_closed || m_socket != ended)
+        return;
+    const bool answeredHere = m_answeredHere > 0;
+    dropConnection();
+    if (m_waiting.empty())
+        return; // closed while idle; the next request opens a new one
+    // Closed after serving some answers (its keep-alive limit; a server
+    // that closes without reading the requests behind may even cut the
+    // last answer short with a reset): go on on a new connection from the
+    // first answer that did not arrive whole. Refused, or ended before any
+    // answer: the link failed.
+    if (answeredHere)
+        connectToServer();
+    else
+        fail(false);
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QPair>
+
+// How the range requests of one download reach the server: Qt's client one
+// request at a time, or one pipelined connection on which several wait at
+// once. A transport only carries requests and answers, oldest first; what
+// to ask, and what an answer means, is the download's (ChunkDownload).
+class RangeTransport : public QObject {
+    Q_OBJECT
+public:
+    using Headers = QList<QPair<QByteArray, QByteArray>>;
+
+    // The status line and headers of an answer.
+    struct Head {
+        int status = 0;
+        Headers headers;
+        // The first header of that name, ignoring case; empty if absent.
+        QByteArray header(const QByteArray& name) const;
+    };
+
+    using QObject::QObject;
+
+    // How many requests may wait for their answers at once.
+    virtual int capacity() const = 0;
+    // Sends a GET with exactly these request headers (besides what HTTP
+    // itself needs); its answer comes after those of the requests before.
+    virtual void ask(const Headers& headers) = 0;
+    // Drops every request; no signal follows.
+    virtual void close() = 0;
+
+signals:
+    // The oldest unanswered request's head arrived. A transport that
+    // follows redirects may report another head later.
+    void headArrived(const RangeTransport::Head& head);
+    // Part of the oldest's body arrived; bytes so far.
+    void bodyArriving(qint64 received);
+    // The oldest's answer is complete.
+    void answered(const RangeTransport::Head& head, const QByteArray& body);
+    // The connection failed: refused, reset, unreachable, or closed in the
+    // middle of an answer. Nothing more comes.
+    void interrupted();
+    // An answer arrived that cannot be told apart from the next one
+    // (a pipelined connection only). Nothing more comes.
+    void unreadable();
+};

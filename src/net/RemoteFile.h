@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QByteArray>
+
+// What the server says of the file a download fetches: its size, and the
+// validators (ETag, Last-Modified) that change when its content does.
+struct RemoteFile {
+    qint64 total = -1;
+    QByteArray etag;
+    QByteArray lastModified;
+
+    bool hasValidator() const { return !etag.isEmpty() || !lastModified.isEmpty(); }
+    // The same bytes, as far as the server lets us tell: the same size and
+    // the same validators, at least one of them given. Without a validator
+    // nothing tells a replaced file of the same size apart.
+    bool provablySameAs(const RemoteFile& other) const {
+        return hasValidator() && total == other.total && etag == other.etag &&
+               lastModified == other.lastModified;
+    }
+};
