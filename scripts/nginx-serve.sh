@@ -4,8 +4,10 @@
 #   scripts/nginx-serve.sh start ROOT RUN_DIR [FIRST_PORT]   prints the port
 #   scripts/nginx-serve.sh stop RUN_DIR
 # The configuration, logs and pid file live in RUN_DIR, a temporary folder of
-# the caller; RUN_DIR/logs/access.log has a line "REQUEST|RANGE|STATUS" per
-# answer. NGINX_RATE (for example 2m) caps each answer's rate.
+# the caller; RUN_DIR/logs/access.log has a line
+# "REQUEST|RANGE|STATUS|CONNECTION|REQUEST_ON_CONNECTION|PIPE|TIME" per answer,
+# PIPE being "p" for a request that was waiting behind another on its
+# connection. NGINX_RATE (for example 2m) caps each answer's rate.
 set -euo pipefail
 action=$1
 
@@ -36,7 +38,7 @@ pid $run/nginx.pid;
 error_log $run/logs/error.log;
 events { worker_connections 64; }
 http {
-  log_format ranges '\$request|\$http_range|\$status';
+  log_format ranges '\$request|\$http_range|\$status|\$connection|\$connection_requests|\$pipe|\$msec';
   access_log $run/logs/access.log ranges;
   client_body_temp_path $run/tmp;
   proxy_temp_path $run/tmp;

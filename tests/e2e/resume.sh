@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # A download cut off by the program's sudden end (SIGKILL at about 60 % of a
 # 20 MB program) goes on where it stopped the next time the row is clicked,
-# and the program arrives byte for byte.
+# and the program arrives byte for byte. Never a spliced file: when the
+# server's program was replaced by other bytes of the same size meanwhile,
+# the download starts over and brings the new one. A part that is a link
+# to a file outside the application folder is never followed.
 #   resume.sh PLAYER MAKE_APP_FOLDER SWFGEN DEMO_DIR ENGINE_DIR
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
@@ -12,20 +15,31 @@ folder="${mark:10:3}${mark:3:3}"
 program="$work/server/$folder/fla/$first.swf"
 mkdir -p "$(dirname "$program")"
 head -c 20971520 /dev/urandom >"$program"
+second=$(sed -n 2p "$demo/catalogue/b01.txt" | tr -d '\r')
+swapped="$work/server/$folder/fla/$second.swf"
+head -c 8388608 /dev/urandom >"$swapped"
+third=$(sed -n 3p "$demo/catalogue/b01.txt" | tr -d '\r')
+head -c 1048576 /dev/urandom >"$work/server/$folder/fla/$third.swf"
 # A link of about 2 MB/s, so that the download takes a while.
 NGINX_RATE=2m e2e_serve "$work/server"
 log="$work/nginx/logs/access.log"
 part="$app/res/fla/$first.swf.part"
 
-e2e_start
-xdotool mousemove 900 82 click 1
-for _ in $(seq 300); do
-  [ "$(stat -c %s "$part" 2>/dev/null || echo 0)" -ge 12582912 ] && break
-  sleep 0.1
-done
-[ "$(stat -c %s "$part")" -ge 12582912 ] || fail "the download never reached 60 %"
-kill -9 "$pid"
-wait "$pid" 2>/dev/null || true
+# Clicks row $1 and kills the player once its part holds $2 bytes.
+kill_at() {
+  local part="$app/res/fla/$(sed -n "${1}p" "$demo/catalogue/b01.txt" | tr -d '\r').swf.part"
+  e2e_start
+  xdotool mousemove 900 $((82 + 18 * ($1 - 1))) click 1
+  for _ in $(seq 300); do
+    [ "$(stat -c %s "$part" 2>/dev/null || echo 0)" -ge "$2" ] && break
+    sleep 0.1
+  done
+  [ "$(stat -c %s "$part")" -ge "$2" ] || fail "the download of row $1 never reached $2 bytes"
+  kill -9 "$pid"
+  wait "$pid" 2>/dev/null || true
+}
+
+kill_at 1 12582912
 before=$(wc -l <"$log")
 
 e2e_start
@@ -41,4 +55,44 @@ case "$resumed" in
   *"|bytes="*) ;;
   *) fail "no request after the restart" ;;
 esac
-echo "PASS: after SIGKILL the download went on from ${resumed#*|} and arrived whole"
+echo "  after SIGKILL the download went on from $(cut -d'|' -f2 <<<"$resumed") and arrived whole"
+
+# The server's program replaced by other bytes of the same size (and another
+# time) between the kill and the next click.
+kill "$pid"
+wait "$pid" 2>/dev/null || true
+kill_at 2 3145728
+old_part=$(head -c 1048576 "$app/res/fla/$second.swf.part" | md5sum)
+head -c 8388608 /dev/urandom >"$swapped"
+touch -d '+1 minute' "$swapped"
+e2e_start
+xdotool mousemove 900 100 click 1
+for _ in $(seq 300); do
+  [ -s "$app/res/fla/$second.swf" ] && [ ! -e "$app/res/fla/$second.swf.part" ] && break
+  sleep 0.1
+done
+[ "$(head -c 1048576 "$app/res/fla/$second.swf" | md5sum)" != "$old_part" ] ||
+  fail "the old program's beginning was kept"
+cmp -s "$swapped" "$app/res/fla/$second.swf" || fail "the swapped program did not arrive byte for byte"
+echo "  a program replaced on the server meanwhile arrived as the new one"
+
+# Links in place of the third program's part and its side file, pointing
+# outside the application folder.
+outside="$work/outside"
+mkdir -p "$outside"
+printf 'not yours' >"$outside/victim"
+printf '1048576\netag "x"\n' >"$outside/side"
+ln -s "$outside/victim" "$app/res/fla/$third.swf.part"
+ln -s "$outside/side" "$app/res/fla/$third.swf.part.size"
+xdotool mousemove 900 118 click 1
+for _ in $(seq 300); do
+  [ -s "$app/res/fla/$third.swf" ] && [ ! -e "$app/res/fla/$third.swf.part" ] && break
+  sleep 0.1
+done
+cmp -s "$work/server/$folder/fla/$third.swf" "$app/res/fla/$third.swf" ||
+  fail "the third program did not arrive byte for byte"
+[ ! -L "$app/res/fla/$third.swf" ] || fail "the cache file is a link"
+[ "$(cat "$outside/victim")" = 'not yours' ] || fail "the file outside was written"
+[ "$(ls "$outside" | wc -l)" -eq 2 ] || fail "files appeared outside the application folder"
+[ "$(cat "$outside/side")" = "$(printf '1048576\netag "x"')" ] || fail "the side file's target was written"
+echo "PASS: resumed whole, never spliced, links in the cache never followed"
