@@ -1,22 +1,34 @@
-// Times a program download as a child's click makes it, against curl over
-// the same link, and what it costs in memory.
+// Times a program download as a child's click makes it: the real player on a
+// real X server, a click on a missing row (pressed through XTest from this
+// process), until the program is whole in the cache. curl fetches the same
+// file over the same link in the same run.
 //
-//   build/bench/bench_download
+//   xvfb-run -a -s "-screen 0 1280x800x24" build/bench/bench_download
 //
-// 1. 5 MB through a link with a 50 ms round trip and 32 Mbit/s each way (a
-//    relay in front of nginx): ours against curl fetching it in one GET.
-// 2. 20 MB from nginx on loopback: ours against curl making the same range
-//    requests one after another on one kept-alive connection.
-// 3. The peak memory of this process during a 200 MB download, above idle.
+// 1. 5 MB over a 50 ms round trip and 32 Mbit/s each way (a relay in front
+//    of nginx): the window against curl fetching it in one GET.
+// 2. 10 MB over a 200 ms round trip and 32 Mbit/s.
+// 3. 5 MB right after a 48 MB program (stock nginx closes a connection after
+//    1000 requests), 50 ms round trip.
+// 4. 20 MB from nginx on loopback: the download class, with the program's
+//    own network set-up, against curl making the same range requests one
+//    after another on one kept-alive connection.
+// 5. The player's memory during a 200 MB download on loopback: its peak
+//    above what it held just before the click.
 //
-// Needs Debian's nginx (nginx-light) and curl. The timed sides run three
-// times after a warm-up; the best run counts.
+// Needs Debian's nginx (nginx-light), curl and xdotool (to wait for the
+// window). As root, QTWEBENGINE_DISABLE_SANDBOX=1 must be set. The timed
+// sides run three times; the best run counts.
 
 #include "support/LatencyProxy.h"
 #include "support/NginxServer.h"
 
+#include "catalogue/AppFolder.h"
+#include "catalogue/TextFile.h"
 #include "net/ChunkDownload.h"
+#include "net/NetworkSetup.h"
 #include "net/ProgramDownload.h"
+#include "net/ServerAddress.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -24,19 +36,21 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QNetworkAccessManager>
-#include <QNetworkProxy>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <limits>
 
 namespace {
 
 constexpr int kRuns = 3;
-const QString kFolder = QStringLiteral("kibu01");
 
 QByteArray content(qint64 size, quint32 seed) {
     QByteArray bytes(size, Qt::Uninitialized);
@@ -45,49 +59,120 @@ QByteArray content(qint64 size, quint32 seed) {
     return bytes;
 }
 
-// Writes a program of size bytes on the server, in pieces, and gives its
-// digest.
-QByteArray serve(const NginxServer& nginx, const QString& name, qint64 size) {
-    QDir().mkpath(nginx.root() + u'/' + kFolder + QStringLiteral("/fla"));
-    QFile file(nginx.root() + u'/' + kFolder + QStringLiteral("/fla/") + name +
-               QStringLiteral(".swf"));
-    QCryptographicHash digest(QCryptographicHash::Sha256);
-    if (!file.open(QIODevice::WriteOnly))
-        return {};
-    for (qint64 at = 0; at < size; at += 1 << 20) {
-        const QByteArray piece = content(std::min<qint64>(1 << 20, size - at), quint32(at));
-        file.write(piece);
-        digest.addData(piece);
-    }
-    return digest.result();
-}
-
 QByteArray fileDigest(const QString& path) {
     QFile f(path);
     QCryptographicHash digest(QCryptographicHash::Sha256);
     return f.open(QIODevice::ReadOnly) && digest.addData(&f) ? digest.result() : QByteArray();
 }
 
-// Milliseconds for one complete download into a fresh cache folder, or a
-// negative number if it failed or brought other bytes.
-double ours(QNetworkAccessManager* network, const QString& base, const QString& name,
-            const QByteArray& expected) {
-    QTemporaryDir cache;
-    ProgramDownload download(network, base, kFolder, cache.path() + u'/', name);
-    QEventLoop loop;
-    ProgramDownload::Result result = ProgramDownload::Result::Failed;
-    QObject::connect(&download, &ProgramDownload::finished, &loop, [&](ProgramDownload::Result r) {
-        result = r;
-        loop.quit();
-    });
+// An application folder laid out from the demo, with the engine, and the
+// programs of the first category on the server under its folder.
+struct Setup {
+    QTemporaryDir dir;
+    QString app = dir.filePath(QStringLiteral("app"));
+    QStringList names;
+    QString serverFolder;
+
+    bool make() {
+        QProcess::execute(QStringLiteral(KIBU_MAKE_APP_FOLDER),
+                          {QStringLiteral(KIBU_DEMO_DIR), app});
+        QDir().mkpath(app + QStringLiteral("/res"));
+        QFile::link(QStringLiteral(KIBU_ENGINE_DIR), app + QStringLiteral("/res/ruffle"));
+        names = TextFile::readLines(AppFolder(app).path(QStringLiteral("cons/b01.inb"))).lines;
+        serverFolder = ServerAddress::readServerFolder(AppFolder(app)).value_or(QString());
+        return names.size() >= 2 && !serverFolder.isEmpty();
+    }
+    QString cached(int row) const { return AppFolder(app).cacheFolder() + names[row] + ".swf"; }
+    void clearCache() const {
+        QDir cache(AppFolder(app).cacheFolder());
+        for (const QString& f : cache.entryList(QDir::Files))
+            cache.remove(f);
+    }
+};
+
+// Writes the program of a row on the server, in pieces; its digest.
+QByteArray serve(const NginxServer& nginx, const Setup& setup, int row, qint64 size) {
+    const QString folder = nginx.root() + u'/' + setup.serverFolder + QStringLiteral("/fla");
+    QDir().mkpath(folder);
+    QFile file(folder + u'/' + setup.names[row] + QStringLiteral(".swf"));
+    QCryptographicHash digest(QCryptographicHash::Sha256);
+    if (!file.open(QIODevice::WriteOnly))
+        return {};
+    for (qint64 at = 0; at < size; at += 1 << 20) {
+        const QByteArray piece = content(std::min<qint64>(1 << 20, size - at), quint32(at + row));
+        file.write(piece);
+        digest.addData(piece);
+    }
+    return digest.result();
+}
+
+QString serverPath(const Setup& setup, int row) {
+    return QString::fromLatin1(QUrl::toPercentEncoding(setup.serverFolder) + "/fla/" +
+                               QUrl::toPercentEncoding(setup.names[row]) + ".swf");
+}
+
+// The real player, its window up and its engine page loaded.
+class Player {
+public:
+    Player(const Setup& setup, const QString& downloadBase) {
+        m_process.setStandardOutputFile(QProcess::nullDevice());
+        m_process.setStandardErrorFile(QProcess::nullDevice());
+        m_process.start(QStringLiteral(KIBU_PLAYER_EXE),
+                        {QStringLiteral("--app-dir"), setup.app, QStringLiteral("--web-base"),
+                         QStringLiteral("http://127.0.0.1:9/"), QStringLiteral("--download-base"),
+                         downloadBase});
+        QProcess search;
+        search.setStandardOutputFile(QProcess::nullDevice());
+        search.start(QStringLiteral("timeout"),
+                     {QStringLiteral("30"), QStringLiteral("xdotool"), QStringLiteral("search"),
+                      QStringLiteral("--sync"), QStringLiteral("--name"),
+                      QStringLiteral("Kibu播放器1.3")});
+        m_ready = search.waitForFinished(40000) && search.exitCode() == 0;
+        QThread::msleep(3000); // the engine page
+    }
+    ~Player() {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+    bool ready() const { return m_ready; }
+    qint64 pid() const { return m_process.processId(); }
+
+private:
+    QProcess m_process;
+    bool m_ready = false;
+};
+
+// Presses and releases the left button on row (0-based) of the main list;
+// the clock starts at the press.
+void clickRow(int row, QElapsedTimer* clock) {
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return;
+    XTestFakeMotionEvent(display, -1, 900, 82 + 18 * row, 0);
+    XSync(display, False);
+    XTestFakeButtonEvent(display, 1, True, 0);
+    XFlush(display);
+    clock->start();
+    XTestFakeButtonEvent(display, 1, False, 0);
+    XCloseDisplay(display);
+}
+
+// Milliseconds from the press on row to its program whole in the cache, or
+// a negative number if it failed or brought other bytes.
+double windowDownload(const Setup& setup, int row, qint64 size, const QByteArray& digest,
+                      const std::function<void()>& whileWaiting = {}) {
+    const QString cached = setup.cached(row);
     QElapsedTimer clock;
-    clock.start();
-    download.start();
-    loop.exec();
+    clickRow(row, &clock);
+    while (clock.elapsed() < 300000) {
+        if (QFileInfo(cached).size() == size && !QFileInfo::exists(cached + ".part"))
+            break;
+        if (whileWaiting)
+            whileWaiting();
+        QThread::usleep(2000);
+    }
     const double ms = double(clock.nsecsElapsed()) / 1e6;
-    if (result != ProgramDownload::Result::Complete || fileDigest(download.cachePath()) != expected)
-        return -1;
-    return ms;
+    return fileDigest(cached) == digest ? ms : -1;
 }
 
 // curl's whole run in milliseconds, as a user waits for it; negative if a
@@ -109,7 +194,7 @@ double curl(const QString& url, const QStringList& ranges, const QTemporaryDir& 
             {QStringLiteral("-s"), QStringLiteral("--noproxy"), QStringLiteral("*"),
              QStringLiteral("-w"), QStringLiteral("%{http_code} %{time_total}\\n"),
              QStringLiteral("-K"), config.fileName()});
-    if (!p.waitForFinished(120000) || p.exitCode() != 0)
+    if (!p.waitForFinished(300000) || p.exitCode() != 0)
         return -1;
     const double total = double(clock.nsecsElapsed()) / 1e6;
     for (const QByteArray& line : p.readAllStandardOutput().split('\n')) {
@@ -121,7 +206,6 @@ double curl(const QString& url, const QStringList& ranges, const QTemporaryDir& 
 }
 
 template <typename F> double best(F run) {
-    run(); // warm-up
     double result = std::numeric_limits<double>::max();
     for (int i = 0; i < kRuns; ++i) {
         const double ms = run();
@@ -142,8 +226,31 @@ QStringList ranges(qint64 size) {
     }
 }
 
-qint64 statusKiB(const QByteArray& field) {
-    QFile f(QStringLiteral("/proc/self/status"));
+// Milliseconds for one complete download by the class into a fresh cache
+// folder, with the program's network set-up.
+double classDownload(const QString& base, const Setup& setup, int row, const QByteArray& digest) {
+    const auto network = NetworkSetup::makeAccessManager();
+    QTemporaryDir cache;
+    ProgramDownload download(network.get(), base, setup.serverFolder, cache.path() + u'/',
+                             setup.names[row]);
+    QEventLoop loop;
+    ProgramDownload::Result result = ProgramDownload::Result::Failed;
+    QObject::connect(&download, &ProgramDownload::finished, &loop, [&](ProgramDownload::Result r) {
+        result = r;
+        loop.quit();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    download.start();
+    loop.exec();
+    const double ms = double(clock.nsecsElapsed()) / 1e6;
+    return result == ProgramDownload::Result::Complete && fileDigest(download.cachePath()) == digest
+               ? ms
+               : -1;
+}
+
+qint64 statusKiB(qint64 pid, const QByteArray& field) {
+    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
     if (!f.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray& line : f.readAll().split('\n'))
@@ -152,13 +259,19 @@ qint64 statusKiB(const QByteArray& field) {
     return -1;
 }
 
+void report(const char* what, double ours, double theirs) {
+    std::printf("%s: window %.0f ms, curl one GET %.0f ms, ratio %.2f (best of %d)\n", what, ours,
+                theirs, ours / theirs, kRuns);
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     NginxServer nginx;
-    if (NginxServer::executable().isEmpty() || !nginx.start()) {
-        std::printf("nginx is missing or did not start: nothing to measure\n");
+    Setup setup;
+    if (NginxServer::executable().isEmpty() || !nginx.start() || !setup.make()) {
+        std::printf("nginx is missing or did not start, or no application folder\n");
         return 1;
     }
     if (QStandardPaths::findExecutable(QStringLiteral("curl")).isEmpty()) {
@@ -166,49 +279,82 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     QTemporaryDir scratch;
-    QNetworkAccessManager network;
-    network.setProxy(QNetworkProxy::NoProxy);
-    const QString name = QStringLiteral("bench");
-
-    // 1. A slow home link.
-    const qint64 small = qint64(5) * 1000 * 1000;
-    const QByteArray smallDigest = serve(nginx, name, small);
     const quint16 nginxPort = QUrl(nginx.baseUrl()).port();
-    LatencyProxy link(QStringLiteral("127.0.0.1"), nginxPort, 25, 32 * 1000 * 1000 / 8);
-    if (!link.start()) {
-        std::printf("the link relay did not start\n");
-        return 1;
+
+    // 1 and 2: a home link and a far one.
+    struct Link {
+        const char* what;
+        int oneWayMs;
+        qint64 size;
+    };
+    for (const Link& l : {Link{"5 MB, 50 ms RTT / 32 Mbit/s", 25, 5000000},
+                          Link{"10 MB, 200 ms RTT / 32 Mbit/s", 100, 10000000}}) {
+        const QByteArray digest = serve(nginx, setup, 0, l.size);
+        LatencyProxy link(QStringLiteral("127.0.0.1"), nginxPort, l.oneWayMs, 32000000 / 8);
+        if (!link.start())
+            return 1;
+        const double window = best([&] {
+            setup.clearCache();
+            Player player(setup, link.baseUrl());
+            return player.ready() ? windowDownload(setup, 0, l.size, digest) : -1;
+        });
+        const double curlMs =
+            best([&] { return curl(link.baseUrl() + serverPath(setup, 0), {}, scratch); });
+        report(l.what, window, curlMs);
     }
-    const QString fileUrl = kFolder + QStringLiteral("/fla/") + name + QStringLiteral(".swf");
-    const double slowOurs = best([&] { return ours(&network, link.baseUrl(), name, smallDigest); });
-    const double slowCurl = best([&] { return curl(link.baseUrl() + fileUrl, {}, scratch); });
-    std::printf("5 MB over 50 ms RTT / 32 Mbit/s: ours %.0f ms, curl one GET %.0f ms, "
-                "ratio %.2f (best of %d)\n",
-                slowOurs, slowCurl, slowOurs / slowCurl, kRuns);
 
-    // 2. Loopback.
-    const qint64 medium = qint64(20) * 1024 * 1024;
-    const QByteArray mediumDigest = serve(nginx, name, medium);
-    const double fastOurs =
-        best([&] { return ours(&network, nginx.baseUrl(), name, mediumDigest); });
-    const QStringList mediumRanges = ranges(medium);
-    const double fastCurl =
-        best([&] { return curl(nginx.baseUrl() + fileUrl, mediumRanges, scratch); });
-    std::printf("20 MB on loopback: ours %.0f ms, curl the same %lld ranges one by one %.0f ms, "
-                "ratio %.2f (best of %d)\n",
-                fastOurs, qint64(mediumRanges.size()), fastCurl, fastOurs / fastCurl, kRuns);
+    // 3. A large program first, then the one timed, in the same window.
+    {
+        const qint64 large = qint64(48) * 1024 * 1024, small = 5000000;
+        const QByteArray largeDigest = serve(nginx, setup, 0, large);
+        const QByteArray smallDigest = serve(nginx, setup, 1, small);
+        LatencyProxy link(QStringLiteral("127.0.0.1"), nginxPort, 25, 32000000 / 8);
+        if (!link.start())
+            return 1;
+        double largeMs = -1;
+        const double window = best([&] {
+            setup.clearCache();
+            Player player(setup, link.baseUrl());
+            if (!player.ready())
+                return -1.0;
+            largeMs = windowDownload(setup, 0, large, largeDigest);
+            return largeMs < 0 ? -1 : windowDownload(setup, 1, small, smallDigest);
+        });
+        const double curlMs =
+            best([&] { return curl(link.baseUrl() + serverPath(setup, 1), {}, scratch); });
+        std::printf("(48 MB before it: %.0f ms)\n", largeMs);
+        report("5 MB after a 48 MB program, 50 ms RTT / 32 Mbit/s", window, curlMs);
+    }
 
-    // 3. Memory: the peak of this process during a large download.
-    const qint64 large = qint64(200) * 1024 * 1024;
-    const QByteArray largeDigest = serve(nginx, name, large);
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    const qint64 idle = statusKiB("VmRSS:");
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5"); // the peak starts again from here
-    clear.close();
-    const double largeMs = ours(&network, nginx.baseUrl(), name, largeDigest);
-    const qint64 peak = statusKiB("VmHWM:");
-    std::printf("200 MB on loopback: %s in %.0f ms; peak memory %lld MiB above idle (%lld MiB)\n",
-                largeMs < 0 ? "FAILED" : "complete", largeMs, (peak - idle) / 1024, idle / 1024);
+    // 4. Loopback, on the class.
+    {
+        const qint64 size = qint64(20) * 1024 * 1024;
+        const QByteArray digest = serve(nginx, setup, 0, size);
+        const double ours = best([&] { return classDownload(nginx.baseUrl(), setup, 0, digest); });
+        const QStringList r = ranges(size);
+        const double curlMs =
+            best([&] { return curl(nginx.baseUrl() + serverPath(setup, 0), r, scratch); });
+        std::printf("20 MB on loopback: ours %.0f ms, curl the same %lld ranges one by one %.0f "
+                    "ms, ratio %.2f (best of %d)\n",
+                    ours, qint64(r.size()), curlMs, ours / curlMs, kRuns);
+    }
+
+    // 5. Memory of the player during a large download.
+    {
+        const qint64 size = qint64(200) * 1024 * 1024;
+        const QByteArray digest = serve(nginx, setup, 0, size);
+        setup.clearCache();
+        Player player(setup, nginx.baseUrl());
+        if (!player.ready())
+            return 1;
+        const qint64 idle = statusKiB(player.pid(), "VmRSS:");
+        qint64 peak = idle;
+        const double ms = windowDownload(setup, 0, size, digest, [&] {
+            peak = std::max(peak, statusKiB(player.pid(), "VmRSS:"));
+        });
+        std::printf("200 MB on loopback through the window: %s in %.0f ms; the player's peak "
+                    "memory %lld MiB above what it held before the click (%lld MiB)\n",
+                    ms < 0 ? "FAILED" : "complete", ms, (peak - idle) / 1024, idle / 1024);
+    }
     return 0;
 }
