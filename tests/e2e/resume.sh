@@ -39,15 +39,20 @@ kill_at() {
   wait "$pid" 2>/dev/null || true
 }
 
+# Waits until program $1 is in the cache and its part is gone.
+wait_whole() {
+  for _ in $(seq 300); do
+    [ -s "$app/res/fla/$1.swf" ] && [ ! -e "$app/res/fla/$1.swf.part" ] && return 0
+    sleep 0.1
+  done
+}
+
 kill_at 1 12582912
 before=$(wc -l <"$log")
 
 e2e_start
 xdotool mousemove 900 82 click 1
-for _ in $(seq 300); do
-  [ -s "$app/res/fla/$first.swf" ] && [ ! -e "$part" ] && break
-  sleep 0.1
-done
+wait_whole "$first"
 cmp -s "$program" "$app/res/fla/$first.swf" || fail "the program did not arrive byte for byte"
 resumed=$(sed -n "$((before + 1))p" "$log")
 case "$resumed" in
@@ -67,10 +72,7 @@ head -c 8388608 /dev/urandom >"$swapped"
 touch -d '+1 minute' "$swapped"
 e2e_start
 xdotool mousemove 900 100 click 1
-for _ in $(seq 300); do
-  [ -s "$app/res/fla/$second.swf" ] && [ ! -e "$app/res/fla/$second.swf.part" ] && break
-  sleep 0.1
-done
+wait_whole "$second"
 [ "$(head -c 1048576 "$app/res/fla/$second.swf" | md5sum)" != "$old_part" ] ||
   fail "the old program's beginning was kept"
 cmp -s "$swapped" "$app/res/fla/$second.swf" || fail "the swapped program did not arrive byte for byte"
@@ -85,10 +87,7 @@ printf '1048576\netag "x"\n' >"$outside/side"
 ln -s "$outside/victim" "$app/res/fla/$third.swf.part"
 ln -s "$outside/side" "$app/res/fla/$third.swf.part.size"
 xdotool mousemove 900 118 click 1
-for _ in $(seq 300); do
-  [ -s "$app/res/fla/$third.swf" ] && [ ! -e "$app/res/fla/$third.swf.part" ] && break
-  sleep 0.1
-done
+wait_whole "$third"
 cmp -s "$work/server/$folder/fla/$third.swf" "$app/res/fla/$third.swf" ||
   fail "the third program did not arrive byte for byte"
 [ ! -L "$app/res/fla/$third.swf" ] || fail "the cache file is a link"
