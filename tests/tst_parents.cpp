@@ -5,11 +5,13 @@
 #include "support/TempAppFolder.h"
 
 #include "flash/SwfWriter.h"
-#include "parents/ParentGate.h"
 #include "parents/ParentsControls.h"
+#include "parents/ParentsDialog.h"
+#include "parents/ParentsGate.h"
+#include "parents/ParentsGateDialog.h"
 #include "parents/ParentsSettings.h"
-#include "parents/ParentsWidgets.h"
 #include "parents/RestClock.h"
+#include "parents/RestPicture.h"
 #include "parents/ResumeStore.h"
 
 #include <QApplication>
@@ -33,7 +35,7 @@ class TestParents : public QObject {
         explicit Controls(const ParentsSettings& settings = {}, bool write = true) {
             if (write)
                 settings.write(folder.path(ParentsSettings::kFile));
-            ParentGate gate;
+            ParentsGate gate;
             gate.a = 12;
             gate.b = 30;
             parents = std::make_unique<ParentsControls>(ParentsControls::Hooks{
@@ -46,7 +48,7 @@ class TestParents : public QObject {
     // Answers the gate's dialog once it is up: with text, or by cancelling.
     static void answerGate(const QString& typed, bool cancel) {
         QTimer::singleShot(0, [typed, cancel] {
-            auto* dialog = qobject_cast<GateDialog*>(QApplication::activeModalWidget());
+            auto* dialog = qobject_cast<ParentsGateDialog*>(QApplication::activeModalWidget());
             QVERIFY(dialog);
             dialog->findChild<QLineEdit*>()->setText(typed);
             cancel ? dialog->reject() : dialog->accept();
@@ -57,14 +59,14 @@ private slots:
     void theQuestionIsForGrownUps() {
         QRandomGenerator rng(7);
         for (int i = 0; i < 200; ++i) {
-            const ParentGate g = ParentGate::random(rng);
+            const ParentsGate g = ParentsGate::random(rng);
             QVERIFY(g.a >= 11 && g.a <= 99);
             QVERIFY(g.product ? g.b >= 3 && g.b <= 9 : g.b >= 11 && g.b <= 99);
             QVERIFY(g.accepts(QStringLiteral(" %1 ").arg(g.answer())));
             QVERIFY(!g.accepts(QString::number(g.answer() + 1)));
             QVERIFY(!g.accepts(QStringLiteral("abc")));
         }
-        ParentGate g;
+        ParentsGate g;
         g.a = 23;
         g.b = 7;
         g.product = true;

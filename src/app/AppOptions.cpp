@@ -107,7 +107,7 @@ Parsed parse(const QStringList& arguments, const Defaults& defaults) {
             result.text = QStringLiteral("--parents-question: A+B or A*B");
             return result;
         }
-        ParentGate fixed;
+        ParentsGate fixed;
         fixed.a = m.captured(1).toInt();
         fixed.product = m.captured(2) == QLatin1String("*");
         fixed.b = m.captured(3).toInt();

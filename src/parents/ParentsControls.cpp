@@ -1,6 +1,8 @@
 #include "ParentsControls.h"
 
-#include "ParentsWidgets.h"
+#include "ParentsDialog.h"
+#include "ParentsGateDialog.h"
+#include "RestPicture.h"
 #include "flash/FlashPlayer.h"
 #include "flash/SwfInfo.h"
 #include "ui/Notifier.h"
@@ -50,9 +52,9 @@ void ParentsControls::applySettings() {
 bool ParentsControls::passGate(QWidget* parent) {
     if (m_hooks.passGate)
         return m_hooks.passGate(parent);
-    const ParentGate gate =
-        m_hooks.fixedGate ? *m_hooks.fixedGate : ParentGate::random(*QRandomGenerator::global());
-    GateDialog dialog(gate.question(), parent);
+    const ParentsGate gate =
+        m_hooks.fixedGate ? *m_hooks.fixedGate : ParentsGate::random(*QRandomGenerator::global());
+    ParentsGateDialog dialog(gate.question(), parent);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     if (gate.accepts(dialog.typed()))

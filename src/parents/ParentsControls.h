@@ -1,6 +1,10 @@
+// parents/: the parents' settings and gate, the child lock on full screen,
+// the rest reminder and resuming long programs. Everything is off until a
+// parent turns it on.
+
 #pragma once
 
-#include "ParentGate.h"
+#include "ParentsGate.h"
 #include "ParentsSettings.h"
 #include "RestClock.h"
 #include "ResumeStore.h"
@@ -35,7 +39,7 @@ public:
         // Asks the parents' question; empty: the real dialog.
         std::function<bool(QWidget*)> passGate;
         qint64 minuteMs = 60000; // shorter in tests
-        std::optional<ParentGate> fixedGate;
+        std::optional<ParentsGate> fixedGate;
     };
 
     explicit ParentsControls(Hooks hooks, QObject* parent = nullptr);

@@ -1,7 +1,3 @@
-// parents/: the parents' settings and gate, the child lock on full screen,
-// the rest reminder and resuming long programs. Everything is off until a
-// parent turns it on.
-
 #pragma once
 
 #include <QString>

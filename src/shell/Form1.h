@@ -5,7 +5,7 @@
 
 #include "catalogue/AppFolder.h"
 #include "catalogue/UserLists.h"
-#include "parents/ParentGate.h"
+#include "parents/ParentsGate.h"
 #include "player/PlaybackTick.h"
 #include "shell/Layout.h"
 
@@ -46,7 +46,7 @@ struct AppSettings {
     // For trying the parents' settings out quickly: how long a minute of
     // play and rest lasts, and a fixed parents' question.
     qint64 minuteMs = 60000;
-    std::optional<ParentGate> fixedGate;
+    std::optional<ParentsGate> fixedGate;
     // What the desktop shortcut starts; empty: the application folder's
     // kibu-player (an installed program's launcher otherwise).
     QString shortcutTarget;
