@@ -2,6 +2,8 @@
 // where long programs were left.
 
 #include "support/Fakes.h"
+#include "support/FaultServer.h"
+#include "support/FormHarness.h"
 #include "support/TempAppFolder.h"
 
 #include "flash/SwfWriter.h"
@@ -15,7 +17,10 @@
 #include "parents/ResumeStore.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QRadioButton>
 #include <QRandomGenerator>
 #include <QTimer>
 #include <QtTest>
@@ -182,44 +187,107 @@ private slots:
         QCOMPARE(read.frameOf(QStringLiteral("3")), std::nullopt);
     }
 
-    void resumingThroughTheWindowsEvents() {
-        ParentsSettings resume;
-        resume.resumeLong = true;
-        Controls c(resume);
-        Swf::SwfWriter plain(8, {0, 2000, 0, 2000}, 12);
+    // Where a long program was left, on every way of leaving it: the frame
+    // is read before the program is unloaded (the fake forgets its frames
+    // on unload, as the engine does), and choosing it again goes there.
+    void resumeOnEveryWayOfLeaving_data() {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<int>("remembered"); // -1: nothing
+        QTest::newRow("a click on another row") << "click" << 500;
+        QTest::newRow("play all moves on") << "play all" << 990;
+        QTest::newRow("a download completes") << "download" << 500;
+        QTest::newRow("a custom program") << "custom" << 500;
+        QTest::newRow("closing the window") << "close" << 500;
+        QTest::newRow("the same row again: from its start") << "same" << -1;
+        QTest::newRow("ActionScript 3: never") << "as3" << -1;
+        QTest::newRow("within two frames of the end") << "end 998" << -1;
+        QTest::newRow("three frames before the end") << "end 997" << 997;
+    }
+    void resumeOnEveryWayOfLeaving() {
+        QFETCH(QString, way);
+        QFETCH(int, remembered);
+        FaultServer server;
+        QVERIFY(server.listen());
+        FormHarness h;
+        h.minuteMs = 1000;
+        h.downloadBase = server.baseUrl();
+        h.player.programFrames = 1000;
+        ParentsSettings on;
+        on.resumeLong = true;
+        on.write(h.folder.path(ParentsSettings::kFile));
+        h.folder.writeList(QStringLiteral("cons/b01.inb"),
+                           {QStringLiteral("故事"), QStringLiteral("儿歌")});
         Swf::SwfWriter as3(9, {0, 2000, 0, 2000}, 12);
         as3.fileAttributes(Swf::kActionScript3);
-        for (auto [writer, name] : {std::pair{&plain, "story"}, std::pair{&as3, "game"}}) {
-            writer->showFrame();
-            c.folder.writeBytes(QStringLiteral("res/fla/%1.swf").arg(name), writer->finish());
+        as3.showFrame();
+        h.folder.cacheProgram(QStringLiteral("故事"), way == "as3" ? as3.finish() : "FWS");
+        if (way != "download")
+            h.folder.cacheProgram(QStringLiteral("儿歌"));
+        server.serveFile(QStringLiteral("/klmdef/fla/儿歌.swf"), "FWS");
+        h.folder.writeBytes(QStringLiteral("自定义节目/组/歌.swf"), "FWS");
+        Form1* f = h.load();
+
+        f->List1->setCurrentRow(0);
+        for (int i = 0; i < 3; ++i) // over a minute (1 s here)
+            f->Timer1_Timer();
+        h.player.frame = way.startsWith("end") ? way.section(u' ', 1).toInt() : 500;
+        if (way == "click" || way == "as3" || way.startsWith("end") || way == "download") {
+            f->List1->setCurrentRow(1);
+            QTRY_COMPARE(f->List2->count(), 0);
+        } else if (way == "play all") {
+            f->Option1->setChecked(true);
+            h.player.frame = 990;
+            f->Timer1_Timer();
+            QCOMPARE(f->selectedRow(), 1);
+        } else if (way == "custom") {
+            f->Combo1->setCurrentIndex(f->Combo1->findText(QStringLiteral("组")));
+            f->Combo1_Click();
+            f->List1->setCurrentRow(0);
+        } else if (way == "same") {
+            f->selectRow(0);
+        } else if (way == "close") {
+            f->Form_Unload();
         }
-        const QString story = c.folder.path(QStringLiteral("res/fla/story.swf"));
-        const QString game = c.folder.path(QStringLiteral("res/fla/game.swf"));
-        auto play = [&](const QString& name, const QString& file, int ticks, int frame) {
-            c.parents->programStarted(name, file, true);
-            c.player.total = 1000;
-            c.player.isPlaying = true;
-            c.player.setMovie(file);
-            for (int i = 0; i < ticks; ++i)
-                c.parents->tick();
-            c.player.frame = frame;
-            c.parents->programLeaving();
-        };
-        play(QStringLiteral("story"), story, 1, 300); // half a minute: not long
-        play(QStringLiteral("story"), story, 3, 400); // over a minute (1 s here)
-        play(QStringLiteral("game"), game, 3, 500);   // ActionScript 3: never
-        c.player.calls.clear();
-        c.parents->programStarted(QStringLiteral("story"), story, true);
-        QCOMPARE(c.player.calls, QStringList{QStringLiteral("goto 400")});
-        c.parents->programStarted(QStringLiteral("story"), story, false); // play all
-        c.parents->programStarted(QStringLiteral("game"), game, true);
-        QCOMPARE(c.player.calls.size(), 1);
-        // Seen to its end: forgotten.
-        c.parents->programStarted(QStringLiteral("story"), story, true);
-        c.player.frame = 999;
+        QVERIFY(h.player.movie() != FlashPlayer::kNoProgram);
+        const QString program = QStringLiteral("res/fla/故事.swf");
+        const ResumeStore store(h.folder.path(ResumeStore::kFile));
+        QCOMPARE(store.frameOf(program).value_or(-1), remembered);
+        if (way == "close" || way == "custom")
+            return;
+        // Chosen again by a click: where it was left, or its start.
+        f->Option1->setChecked(false);
+        f->List1->setCurrentRow(1);
+        h.player.calls.clear();
+        f->List1->setCurrentRow(0);
+        QCOMPARE(h.player.calls.contains(QStringLiteral("goto %1").arg(remembered)),
+                 remembered >= 0);
+    }
+
+    // A program seen to within two frames of its end while it plays is
+    // forgotten at once.
+    void seenToItsEnd_data() {
+        QTest::addColumn<int>("frame");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("997 of 1000") << 997 << true;
+        QTest::newRow("998 of 1000") << 998 << false;
+    }
+    void seenToItsEnd() {
+        QFETCH(int, frame);
+        QFETCH(bool, kept);
+        ParentsSettings on;
+        on.resumeLong = true;
+        Controls c(on);
+        ResumeStore(c.folder.path(ResumeStore::kFile)).remember(QStringLiteral("story"), 400);
+        c.player.programFrames = 1000;
+        c.player.setMovie(QStringLiteral("/story.swf"));
+        c.parents->programStarted(QStringLiteral("story"), false);
+        c.player.isPlaying = true;
+        c.player.frame = frame;
         c.parents->tick();
-        const ResumeStore read(c.folder.path(ResumeStore::kFile));
-        QCOMPARE(read.frameOf(QStringLiteral("story")), std::nullopt);
+        QCOMPARE(ResumeStore(c.folder.path(ResumeStore::kFile))
+                     .frameOf(QStringLiteral("story"))
+                     .has_value(),
+                 kept);
     }
 };
 

@@ -51,7 +51,7 @@ private slots:
 
     void clickingACachedProgramPlaysAndRecordsIt() {
         FormHarness h;
-        h.player.total = 240;
+        h.player.programFrames = 240;
         Form1* f = withPrograms(h, {QStringLiteral("小星星"), QStringLiteral("两只老虎")});
         f->List1->setCurrentRow(1);
 
@@ -136,7 +136,7 @@ private slots:
 
     void customRowsPlayFromTheirGroupFolder() {
         FormHarness h;
-        h.player.total = 30;
+        h.player.programFrames = 30;
         Form1* f = h.load();
         h.folder.writeBytes(QStringLiteral("自定义节目/儿歌/abc.swf"), "FWS");
         const QByteArray history = h.folder.readBytes(kHistory);
@@ -205,7 +205,7 @@ private slots:
 
     void theBarFollowsTheFrameWithinItsRange() {
         FormHarness h;
-        h.player.total = 100;
+        h.player.programFrames = 100;
         Form1* f = withPrograms(h, names(1));
         f->List1->setCurrentRow(0);
         h.player.frame = 42;
@@ -223,14 +223,14 @@ private slots:
         QCOMPARE(f->HScroll1->value(), 240);
 
         // The 16-bit bar takes a program of more frames at its largest.
-        h.player.total = 50000;
+        h.player.programFrames = 50000;
         f->selectRow(0);
         QCOMPARE(f->HScroll1->maximum(), 32767);
     }
 
     void playAllAdvancesAtTwelveFramesLeft() {
         FormHarness h;
-        h.player.total = 100;
+        h.player.programFrames = 100;
         Form1* f = withPrograms(h, names(3));
         f->List1->setCurrentRow(0);
         f->Option1->setChecked(true);
@@ -259,13 +259,14 @@ private slots:
 
         // With nothing selected the first row starts.
         f->List1->clearSelection();
+        h.player.frame = 99;
         f->Timer1_Timer();
         QCOMPARE(f->selectedRow(), 0);
     }
 
     void playAllOnAShortProgramOrAnEmptyList() {
         FormHarness h;
-        h.player.total = 12;
+        h.player.programFrames = 12;
         Form1* f = withPrograms(h, names(2));
         f->List1->setCurrentRow(0);
         f->Option1->setChecked(true);
@@ -292,7 +293,7 @@ private slots:
         QFETCH(int, mode);
         QFETCH(bool, resumed);
         FormHarness h;
-        h.player.total = 100;
+        h.player.programFrames = 100;
         Form1* f = withPrograms(h, names(2));
         f->List1->setCurrentRow(0);
         f->Option1->setChecked(mode == 1);
@@ -312,7 +313,7 @@ private slots:
 
     void pauseClearsTheModesSoTheTickDoesNotResume() {
         FormHarness h;
-        h.player.total = 100;
+        h.player.programFrames = 100;
         Form1* f = withPrograms(h, names(2));
         f->List1->setCurrentRow(0);
         f->Option1->setChecked(true);
@@ -333,7 +334,7 @@ private slots:
 
     void draggingTheThumbSeeksButArrowsDoNot() {
         FormHarness h;
-        h.player.total = 100;
+        h.player.programFrames = 100;
         Form1* f = withPrograms(h, names(1));
         f->List1->setCurrentRow(0);
         f->Image16_Click(); // paused

@@ -39,6 +39,7 @@ public:
     int frameNum() const override;
     int totalFrames() const override { return m_totalFrames; }
     bool playing() const override;
+    bool isActionScript3() const override { return m_kind == Kind::Timed; }
     void setMuted(bool muted) override;
     void setContextMenuEnabled(bool enabled) override;
     QWidget* widget() override;

@@ -4,7 +4,6 @@
 #include "ParentsGateDialog.h"
 #include "RestPicture.h"
 #include "flash/FlashPlayer.h"
-#include "flash/SwfInfo.h"
 #include "ui/Notifier.h"
 
 #include <QApplication>
@@ -186,13 +185,18 @@ void ParentsControls::placePicture() {
 
 // ---- resume ----
 
-void ParentsControls::programStarted(const QString& program, const QString& file, bool byClick) {
+void ParentsControls::programStarted(const QString& program, bool byClick) {
     m_program = program;
     m_programPlayed = 0;
     // ActionScript 3 programs cannot be sent to a frame.
-    m_resumable = m_settings.resumeLong && !Swf::readInfo(file).actionScript3;
+    m_resumable = m_settings.resumeLong && !m_hooks.player->isActionScript3();
     if (!m_resumable || !byClick)
         return;
+    // The program that was playing, chosen again, starts from its beginning.
+    if (program == std::exchange(m_left, QString())) {
+        m_resume.forget(program);
+        return;
+    }
     if (const auto frame = m_resume.frameOf(program))
         m_hooks.player->gotoFrame(*frame);
 }
@@ -203,6 +207,6 @@ void ParentsControls::programLeaving() {
     if (m_resumable && !m_program.isEmpty() && m_programPlayed > m_hooks.minuteMs &&
         player.totalFrames() > 0 && player.frameNum() < player.totalFrames() - kEndFrames)
         m_resume.remember(m_program, player.frameNum());
-    m_program.clear();
+    m_left = std::exchange(m_program, QString());
     m_programPlayed = 0;
 }

@@ -63,8 +63,9 @@ public:
     bool mayStartProgram() const;
     bool resting() const;
 
-    // Resume: a program starts (by a click, or by play all) or is left.
-    void programStarted(const QString& program, const QString& file, bool byClick);
+    // Resume: a program starts (by a click, or by play all) or is left;
+    // left, it must still be loaded (its frame is read).
+    void programStarted(const QString& program, bool byClick);
     void programLeaving();
 
 protected:
@@ -83,8 +84,9 @@ private:
     ResumeStore m_resume;
     QPointer<RestPicture> m_picture;
     bool m_fullScreen = false;
-    // The program playing now, for resuming.
+    // The program playing now, for resuming, and the one left last.
     QString m_program;
+    QString m_left;
     bool m_resumable = false;
     qint64 m_programPlayed = 0;
 };

@@ -184,13 +184,20 @@ void Form1::List1_Click() {
     const auto path = ProgramName::swfPath(m_cacheFolder, ProgramName::fromRow(text));
     if (!path || !QFileInfo(*path).isFile())
         return QueueDownload();
-    m_services.player->setMovie(FlashPlayer::kNoProgram);
+    leaveProgram();
     startProgram(*path, true);
     AddToHistory();
 }
 
-void Form1::startCustomProgram(const QString& row) {
+void Form1::leaveProgram() {
+    // Where the program was left is read before it is unloaded: the engine
+    // forgets its frames with it.
+    m_parents->programLeaving();
     m_services.player->setMovie(FlashPlayer::kNoProgram);
+}
+
+void Form1::startCustomProgram(const QString& row) {
+    leaveProgram();
     // A custom program starts by itself and is not recorded in the history.
     const QString path = m_userLists.customProgramFile(Combo1->currentText(), row);
     if (!path.isEmpty())
@@ -199,12 +206,11 @@ void Form1::startCustomProgram(const QString& row) {
 
 void Form1::startProgram(const QString& path, bool play) {
     FlashPlayer& player = *m_services.player;
-    m_parents->programLeaving();
     player.setMovie(path);
     if (play)
         player.play();
     HScroll1->setMaximum(PositionBar::maximumFor(player.totalFrames()));
-    m_parents->programStarted(m_settings.app.relativeName(path), path, !m_advancing);
+    m_parents->programStarted(m_settings.app.relativeName(path), !m_advancing);
 }
 
 void Form1::AddToHistory() {
@@ -229,7 +235,7 @@ void Form1::onProgramDownloaded(int row, const QString& cacheFile) {
         return;
     // Still at the head of the queue, so the click this raises is ignored.
     List1->setCurrentRow(row);
-    m_services.player->setMovie(FlashPlayer::kNoProgram);
+    leaveProgram();
     startProgram(cacheFile, true);
     AddToHistory();
 }

@@ -213,6 +213,7 @@ private:
     void buildLayoutWindow();
     void connectHandlers();
     void setLabelHighlight(LinkLabel* label, bool highlighted);
+    void leaveProgram();
     void startProgram(const QString& path, bool play);
     void startCustomProgram(const QString& row);
     QStringList mainListRows() const;

@@ -114,6 +114,14 @@ cache_stage_programs() {
   "$swfgen" --frames 600 --size 1016x711 --background C0C000 "$app/res/fla/$second.swf"
 }
 
+# How far right the generated programs' orange square stands, in screen
+# pixels from the player's left edge, on the player's middle row.
+square_x() {
+  import -window root "$work/row.png"
+  convert "$work/row.png" -crop 840x1+16+358 +repage txt:- |
+    awk -F'[(),]' 'NR > 1 && $3 > 200 && $4 > 100 && $4 < 180 && $5 < 60 && !found { x = $1; found = 1 } END { print x }'
+}
+
 first_line() {
   iconv -f GBK -t UTF-8 "$1" | tr -d '\r' | head -n1
 }

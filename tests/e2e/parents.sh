@@ -3,15 +3,16 @@
 # Esc and the way back leave the program in full screen until the parents'
 # question is answered. Rest reminder (a minute lasting 200 ms here): after
 # the play time the rest picture covers the player and a click on a row
-# starts nothing.
+# starts nothing. Resuming: a long program left by a click on another row
+# starts where it was when it is chosen again.
 #   parents.sh PLAYER MAKE_APP_FOLDER SWFGEN DEMO_DIR ENGINE_DIR
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 e2e_begin "$@"
 cache_stage_programs
 settings() {
-  printf '[parents]\nchildLock=%s\nrestReminder=%s\nplayMinutes=10\nrestMinutes=30\nresumeLong=false\n' \
-    "$1" "$2" >"$app/cons/parents.ini"
+  printf '[parents]\nchildLock=%s\nrestReminder=%s\nplayMinutes=10\nrestMinutes=30\nresumeLong=%s\n' \
+    "$1" "$2" "${3:-false}" >"$app/cons/parents.ini"
 }
 export KIBU_E2E_ARGS="--parents-question 12+30 --minute-ms 200"
 
@@ -46,4 +47,22 @@ xdotool mousemove 900 100 click 1 # another program: nothing starts
 sleep 1
 [ "$(screen_pixel 100 110)" = 40,70,140 ] || fail "the rest picture went away"
 [ "$(first_line "$app/cons/lishi.inb")" = "$first" ] || fail "a program started during the rest"
-echo "PASS: the lock holds until the parents' answer; the rest stops programs"
+e2e_stop
+
+# 24 frames a second, the orange square one stage pixel further each frame.
+settings false false true
+"$swfgen" --frames 1200 --rate 24 --size 1016x711 --background C00000 "$app/res/fla/$first.swf"
+e2e_start
+xdotool mousemove 900 82 click 1
+wait_for_pixel 10 100 110 192,0,0 || fail "the long program does not show"
+sleep 8
+left=$(square_x)
+xdotool mousemove 900 100 click 1 # another program
+wait_for_pixel 10 100 110 192,192,0 || fail "the other program does not show"
+grep -q "\"frame\":[1-9][0-9][0-9]" "$app/cons/resume.json" 2>/dev/null ||
+  fail "where the long program was left was not kept: $(cat "$app/cons/resume.json" 2>&1)"
+xdotool mousemove 900 82 click 1 # the long one again
+wait_for_pixel 10 100 110 192,0,0 || fail "the long program does not show again"
+again=$(square_x)
+[ "$again" -ge $((left - 10)) ] || fail "it started over (square at $again, left at $left)"
+echo "PASS: the lock holds until the parents' answer; the rest stops programs; resumed at $again of $left"

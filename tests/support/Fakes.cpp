@@ -1,5 +1,7 @@
 #include "Fakes.h"
 
+#include "flash/SwfInfo.h"
+
 FakeFlashPlayer::FakeFlashPlayer() : m_widget(new QWidget) {}
 
 FakeFlashPlayer::~FakeFlashPlayer() {
@@ -10,6 +12,10 @@ FakeFlashPlayer::~FakeFlashPlayer() {
 void FakeFlashPlayer::setMovie(const QString& movie) {
     m_movie = movie;
     movies.append(movie);
+    const bool program = movie != kNoProgram;
+    frame = 0;
+    total = program ? programFrames : 0;
+    actionScript3 = program && Swf::readInfo(movie).actionScript3;
 }
 
 void FakeFlashPlayer::play() {

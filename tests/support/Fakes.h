@@ -1,10 +1,10 @@
 #pragma once
 
-#include "shell/DesktopServices.h"
 #include "flash/FlashPlayer.h"
+#include "shell/DesktopServices.h"
 #include "shell/InfoBrowser.h"
-#include "ui/Notifier.h"
 #include "shell/VoicePlayer.h"
+#include "ui/Notifier.h"
 
 #include <QPointer>
 #include <QStringList>
@@ -25,13 +25,18 @@ public:
     int frameNum() const override { return frame; }
     int totalFrames() const override { return total; }
     bool playing() const override { return isPlaying; }
+    bool isActionScript3() const override { return actionScript3; }
     void setMuted(bool muted) override { this->muted = muted; }
     QWidget* widget() override { return m_widget; }
 
     QStringList movies; // every Movie written, in order
     QStringList calls;  // "play", "stop", "goto N"
+    // As the engine: a program starts at frame 0 with programFrames frames;
+    // unloaded, its frames are forgotten.
+    int programFrames = 0;
     int frame = 0;
     int total = 0;
+    bool actionScript3 = false; // of the program loaded, read from its file
     bool isPlaying = false;
     bool muted = false;
 
