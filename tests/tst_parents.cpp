@@ -172,6 +172,39 @@ private slots:
         QVERIFY(c.parents->mayStartProgram());
     }
 
+    // Whatever a damaged state file held, it is written back with the
+    // program's own values only.
+    void stateFilesAreWrittenClean_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("damaged");
+        QTest::addColumn<QByteArray>("written");
+        QByteArray junk;
+        for (int i = 0; i < 95; ++i)
+            junk += "junk" + QByteArray::number(i) + "=" + QByteArray(600, 'x') + "\n";
+        QTest::newRow("rest.ini") << QStringLiteral("cons/rest.ini")
+                                  << "[rest]\nplayed=1000\n" + junk + "[other]\na=b\n"
+                                  << QByteArray("[rest]\nplayed=0\nuntil=0\n");
+        QTest::newRow("resume.json")
+            << ResumeStore::kFile
+            << QByteArray(R"([{"program":"a","frame":5,"extra":"x"},7,{"frame":3},"junk"])")
+            << QByteArray(R"([{"frame":5,"program":"a"},{"frame":9,"program":"b"}])");
+    }
+    void stateFilesAreWrittenClean() {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, damaged);
+        QFETCH(QByteArray, written);
+        TempAppFolder folder;
+        folder.writeBytes(file, damaged);
+        if (file == ResumeStore::kFile) {
+            ResumeStore(folder.path(file)).remember(QStringLiteral("b"), 9);
+        } else {
+            RestClock clock(folder.path(file), 10'000, 3'000);
+            clock.load(1'000'000);
+            clock.endRest();
+        }
+        QCOMPARE(folder.readBytes(file), written);
+    }
+
     void whereLongProgramsWereLeft() {
         TempAppFolder folder;
         const QString file = folder.path(ResumeStore::kFile);

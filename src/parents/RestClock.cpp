@@ -1,5 +1,7 @@
 #include "RestClock.h"
 
+#include "net/FileOps.h"
+
 #include <QSettings>
 #include <algorithm>
 
@@ -64,9 +66,7 @@ void RestClock::endRest() {
 }
 
 void RestClock::save() const {
-    QSettings s(m_path, QSettings::IniFormat);
-    s.setAtomicSyncRequired(true);
-    s.setValue(QStringLiteral("rest/played"), m_played);
-    s.setValue(QStringLiteral("rest/until"), m_restUntil);
-    s.sync();
+    // Our own two values only, whatever the file held when it was read.
+    FileOps::writeAtomically(m_path, "[rest]\nplayed=" + QByteArray::number(m_played) +
+                                         "\nuntil=" + QByteArray::number(m_restUntil) + '\n');
 }

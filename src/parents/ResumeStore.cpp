@@ -1,10 +1,11 @@
 #include "ResumeStore.h"
 
+#include "net/FileOps.h"
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 ResumeStore::ResumeStore(QString path) : m_path(std::move(path)) {}
 
@@ -33,11 +34,7 @@ void ResumeStore::save() const {
     for (const auto& [program, frame] : m_entries)
         array.append(
             QJsonObject{{QStringLiteral("program"), program}, {QStringLiteral("frame"), frame}});
-    QSaveFile f(m_path);
-    if (f.open(QIODevice::WriteOnly)) {
-        f.write(QJsonDocument(array).toJson(QJsonDocument::Compact));
-        f.commit();
-    }
+    FileOps::writeAtomically(m_path, QJsonDocument(array).toJson(QJsonDocument::Compact));
 }
 
 std::optional<int> ResumeStore::frameOf(const QString& program) const {
