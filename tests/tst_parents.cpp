@@ -20,8 +20,10 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QRandomGenerator>
+#include <QScrollBar>
 #include <QTimer>
 #include <QtTest>
 
@@ -43,9 +45,10 @@ class TestParents : public QObject {
             ParentsGate gate;
             gate.a = 12;
             gate.b = 30;
-            parents = std::make_unique<ParentsControls>(ParentsControls::Hooks{
-                folder.app(), &window, player.widget(), &player, &notifier, [this] { ++pauses; },
-                [] { return false; }, [this] { return now; }, nullptr, 1000, gate});
+            parents = std::make_unique<ParentsControls>(
+                ParentsControls::Hooks{folder.app(), &window, player.widget(), nullptr, &player,
+                                       &notifier, [this] { ++pauses; }, [] { return false; },
+                                       [this] { return now; }, nullptr, 1000, gate});
             parents->load();
         }
     };
@@ -218,6 +221,48 @@ private slots:
         QCOMPARE(read.programs().last(), QStringLiteral("10"));
         QCOMPARE(read.frameOf(QStringLiteral("10")), std::optional<int>(99));
         QCOMPARE(read.frameOf(QStringLiteral("3")), std::nullopt);
+    }
+
+    // During a rest nothing starts a program or moves it: not the position
+    // bar, not a row (whose highlight stays), and the rest picture never
+    // covers the way back out of full screen.
+    void aRestNothingCutsShort() {
+        FormHarness h;
+        h.minuteMs = 50; // a play time of 0.5 s
+        h.player.programFrames = 600;
+        ParentsSettings rest;
+        rest.restReminder = true;
+        rest.write(h.folder.path(ParentsSettings::kFile));
+        h.folder.writeList(QStringLiteral("cons/b01.inb"),
+                           {QStringLiteral("甲"), QStringLiteral("乙")});
+        h.folder.cacheProgram(QStringLiteral("甲"));
+        h.folder.cacheProgram(QStringLiteral("乙"));
+        Form1* f = h.load();
+        f->show();
+        f->List1->setCurrentRow(0);
+        h.player.frame = 100;
+        for (int i = 0; i < 40 && !f->findChild<RestPicture*>(); ++i) {
+            QTest::qWait(50);
+            f->Timer1_Timer();
+        }
+        QVERIFY(f->findChild<RestPicture*>());
+        h.player.calls.clear();
+
+        f->HScroll1->setSliderDown(true);
+        f->HScroll1->setSliderPosition(400);
+        f->HScroll1->setSliderDown(false);
+        QCOMPARE(h.player.calls, QStringList());
+        QCOMPARE(h.player.frame, 100);
+
+        f->List1->setCurrentRow(1);
+        QCOMPARE(f->selectedRow(), 0);
+        QVERIFY(h.player.movie().endsWith(QStringLiteral("甲.swf")));
+
+        f->Image17_Click();
+        f->Timer1_Timer();
+        const QPoint back = f->Command6->geometry().center();
+        QCOMPARE(f->childAt(back), static_cast<QWidget*>(f->Command6));
+        QVERIFY(f->findChild<RestPicture*>()->isVisible());
     }
 
     // Where a long program was left, on every way of leaving it: the frame

@@ -178,9 +178,13 @@ void ParentsControls::endRest() {
 }
 
 void ParentsControls::placePicture() {
-    // Over the player, wherever it lies now (full screen included).
+    // Over the player, wherever it lies now (full screen included), and
+    // under the way back out of full screen: with the lock off a child
+    // leaves by it, with the lock on it asks the parents' question.
     m_picture->setGeometry(m_hooks.playerArea->geometry());
     m_picture->raise();
+    if (m_hooks.wayBack && m_hooks.wayBack->isVisible())
+        m_hooks.wayBack->raise();
 }
 
 // ---- resume ----

@@ -31,6 +31,7 @@ public:
         AppFolder app;
         QWidget* window = nullptr;
         QWidget* playerArea = nullptr;
+        QWidget* wayBack = nullptr; // out of full screen; never covered
         FlashPlayer* player = nullptr;
         Notifier* notifier = nullptr;
         std::function<void()> pause;     // the pause button's command

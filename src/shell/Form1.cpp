@@ -136,6 +136,7 @@ void Form1::LoadList(const QString& relativePath) {
     const ListLoader::Result result =
         ListLoader::load(m_settings.app.path(relativePath), m_cacheFolder);
     List1->clear();
+    m_chosenRow = -1;
     if (!result.ok) {
         m_services.notifier->message(
             QStringLiteral("无法读取节目列表文件 %1：%2").arg(relativePath, result.error));
@@ -174,10 +175,16 @@ void Form1::setRowText(int row, const QString& text) {
 
 void Form1::List1_Click() {
     const int row = selectedRow();
-    // A row that is queued or downloading starts when its download ends;
-    // during a rest nothing starts.
-    if (row < 0 || m_queue->contains(row) || !m_parents->mayStartProgram())
+    // A row that is queued or downloading starts when its download ends.
+    if (row < 0 || m_queue->contains(row))
         return;
+    // During a rest nothing starts, and the highlight stays where it was.
+    if (!m_parents->mayStartProgram()) {
+        const QSignalBlocker quiet(List1);
+        List1->setCurrentRow(m_chosenRow);
+        return;
+    }
+    m_chosenRow = row;
     const QString text = List1->item(row)->text();
     if (m_currentListKey == ListKey::custom)
         return startCustomProgram(text);
@@ -235,6 +242,7 @@ void Form1::onProgramDownloaded(int row, const QString& cacheFile) {
         return;
     // Still at the head of the queue, so the click this raises is ignored.
     List1->setCurrentRow(row);
+    m_chosenRow = row;
     leaveProgram();
     startProgram(cacheFile, true);
     AddToHistory();
@@ -246,6 +254,10 @@ void Form1::cleanUpPartialDownloads() {
 }
 
 void Form1::HScroll1_Scroll() {
+    // During a rest the program stays where it is; the next tick puts the
+    // thumb back.
+    if (!m_parents->mayStartProgram())
+        return;
     // While dragging, the thumb's position leads the bar's value.
     m_controls->seek(HScroll1->sliderPosition());
 }
@@ -395,6 +407,7 @@ void Form1::deleteUserListRow(const QString& file) {
     delete List1->takeItem(row);
     List1->clearSelection();
     List1->setCurrentRow(-1);
+    m_chosenRow = -1;
 }
 
 void Form1::file2_4_Click() {
@@ -413,6 +426,7 @@ void Form1::clearUserList(const QString& file, const QString& question) {
         m_services.notifier->message(error);
     else
         List1->clear();
+    m_chosenRow = -1;
 }
 
 void Form1::ScanCustomGroups() {
@@ -438,6 +452,7 @@ void Form1::Combo1_Click() {
     navigateInfo(m_settings.webBase + kUserListPage);
     ResetCategoryPictures();
     List1->clear();
+    m_chosenRow = -1;
     List1->addItems(m_userLists.customPrograms(Combo1->currentText()));
     if (List1->count() == 0)
         m_services.notifier->message(UserLists::emptyGroupHint());

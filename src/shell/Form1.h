@@ -249,4 +249,5 @@ private:
     bool m_advancing = false; // play all is moving on to the next row
     bool m_showingOfflinePage = false;
     int m_rowAtPress = -1; // the selected row when the mouse went down on the list
+    int m_chosenRow = -1;  // the row whose program was chosen last
 };

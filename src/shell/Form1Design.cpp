@@ -129,7 +129,7 @@ Form1::Form1(AppSettings settings, Form1Services services, QWidget* parent)
                                  m_services.requestLimitMs, [this] { return m_serverFolder; }},
                                 this);
     m_parents = new ParentsControls(
-        {m_settings.app, this, ShockwaveFlash1, m_services.player, m_services.notifier,
+        {m_settings.app, this, ShockwaveFlash1, Command6, m_services.player, m_services.notifier,
          [this] { Image16_Click(); }, [this] { return isMinimized(); },
          [] { return QDateTime::currentMSecsSinceEpoch(); }, m_services.passGate,
          m_settings.minuteMs, m_settings.fixedGate},

@@ -122,6 +122,14 @@ square_x() {
     awk -F'[(),]' 'NR > 1 && $3 > 200 && $4 > 100 && $4 < 180 && $5 < 60 && !found { x = $1; found = 1 } END { print x }'
 }
 
+# Where the position bar's thumb begins, in screen pixels (the bar's one
+# run of white between its arrows).
+thumb_x() {
+  import -window root "$work/bar.png"
+  convert "$work/bar.png" -crop 310x1+192+665 +repage txt:- |
+    awk -F'[(),]' 'NR > 1 && $3 >= 245 && $3 == $4 && $4 == $5 && !found { x = $1 + 192; found = 1 } END { print x }'
+}
+
 first_line() {
   iconv -f GBK -t UTF-8 "$1" | tr -d '\r' | head -n1
 }

@@ -3,7 +3,7 @@
 # Esc and the way back leave the program in full screen until the parents'
 # question is answered. Rest reminder (a minute lasting 200 ms here): after
 # the play time the rest picture covers the player and a click on a row
-# starts nothing. Resuming: a long program left by a click on another row
+# starts nothing, nor does a drag of the position bar. Resuming: a long program left by a click on another row
 # starts where it was when it is chosen again.
 #   parents.sh PLAYER MAKE_APP_FOLDER SWFGEN DEMO_DIR ENGINE_DIR
 set -euo pipefail
@@ -47,6 +47,12 @@ xdotool mousemove 900 100 click 1 # another program: nothing starts
 sleep 1
 [ "$(screen_pixel 100 110)" = 40,70,140 ] || fail "the rest picture went away"
 [ "$(first_line "$app/cons/lishi.inb")" = "$first" ] || fail "a program started during the rest"
+# A drag of the position bar's thumb to its far end: the program stays.
+thumb=$(thumb_x)
+[ -n "$thumb" ] || fail "no thumb on the position bar"
+xdotool mousemove $((thumb + 3)) 665 mousedown 1 mousemove 400 665 sleep 0.3 mousemove 490 665 sleep 0.3 mouseup 1 mousemove 700 400
+sleep 1.5
+[ "$(thumb_x)" = "$thumb" ] || fail "the drag moved the program during the rest (thumb from $thumb to $(thumb_x))"
 e2e_stop
 
 # 24 frames a second, the orange square one stage pixel further each frame.
