@@ -103,6 +103,19 @@ class TestEngine : public QObject {
         return traces;
     }
 
+    // A value of the player page, as its script sees it.
+    QVariant pageValue(const QString& script) {
+        QWebEngineView* view = m_player->widget()->findChild<QWebEngineView*>();
+        QVariant value;
+        bool done = false;
+        view->page()->runJavaScript(script, [&](const QVariant& v) {
+            value = v;
+            done = true;
+        });
+        waitFor([&] { return done; }, 5000);
+        return value;
+    }
+
 private slots:
     void initTestCase() {
         QVERIFY(m_dir.isValid());
@@ -275,6 +288,57 @@ private slots:
         m_player->play();
         QTest::qWait(500); // 10 frames on from 25 wraps past 30
         QVERIFY2(m_player->frameNum() < 25, qPrintable(QString::number(m_player->frameNum())));
+    }
+
+    // Every load makes a new engine instance: muted stays muted across
+    // program changes, as the engine itself reports its volume.
+    void theVolumeOutlivesEveryLoad() {
+        const QString a = movie(QStringLiteral("quiet-a.swf"), {});
+        const QString b = movie(QStringLiteral("quiet-b.swf"), {QStringLiteral("--as3")});
+        m_player->setMuted(true);
+        for (const QString& path : {a, b, a}) {
+            m_player->setMovie(path);
+            QVERIFY(waitFor([&] { return pageValue("kibuState.api.isPlaying") == true; }, 8000));
+            QCOMPARE(pageValue("kibuState.api.volume").toDouble(), 0.0);
+        }
+        m_player->setMuted(false);
+        QVERIFY(waitFor([&] { return pageValue("kibuState.api.volume").toDouble() == 1.0; }, 2000));
+    }
+
+    // A finger or pen resting on the picture opens no menu (a right click
+    // still does, when the lock is off).
+    void aLongPressOpensNoMenu_data() {
+        QTest::addColumn<QString>("pointer");
+        QTest::addColumn<bool>("menu");
+        QTest::newRow("touch") << QStringLiteral("touch") << false;
+        QTest::newRow("pen") << QStringLiteral("pen") << false;
+        QTest::newRow("mouse, right button") << QStringLiteral("mouse") << true;
+    }
+    void aLongPressOpensNoMenu() {
+        QFETCH(QString, pointer);
+        QFETCH(bool, menu);
+        m_player->setMovie(movie(QStringLiteral("press.swf"), {}));
+        QVERIFY(waitFor([this] { return m_player->frameNum() > 0; }, 8000));
+        const QString event = QStringLiteral(
+            "(() => { const c = kibuState.player.shadowRoot.getElementById('container');"
+            " const r = c.getBoundingClientRect();"
+            " const at = {bubbles: true, composed: true, cancelable: true, pointerId: 7,"
+            " isPrimary: true, pointerType: '%1', button: %2, clientX: r.x + r.width / 2,"
+            " clientY: r.y + r.height / 2};"
+            " c.dispatchEvent(new PointerEvent('%3', at));"
+            " if ('%3' === 'pointerup' && '%1' === 'mouse')"
+            "  c.dispatchEvent(new MouseEvent('contextmenu', at));"
+            " return true; })()");
+        const int button = pointer == QLatin1String("mouse") ? 2 : 0;
+        pageValue(event.arg(pointer).arg(button).arg(QStringLiteral("pointerdown")));
+        QTest::qWait(1000); // longer than the engine's long press
+        pageValue(event.arg(pointer).arg(button).arg(QStringLiteral("pointerup")));
+        const QString shown = QStringLiteral(
+            "!kibuState.player.shadowRoot.getElementById('context-menu-overlay')"
+            ".classList.contains('hidden')");
+        QCOMPARE(pageValue(shown).toBool(), menu);
+        pageValue(QStringLiteral("document.documentElement.dispatchEvent(new PointerEvent("
+                                 "'pointerup', {bubbles: true})); document.documentElement.click();"));
     }
 
     void noProgramIsNotPlaying() {

@@ -21,6 +21,7 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -28,6 +29,10 @@ namespace {
 constexpr int kTwips = 20;
 constexpr int kShapeId = 1;
 constexpr int kDepth = 1;
+constexpr int kSoundId = 2;
+// Tag codes of the sound tags (the writer knows the others).
+constexpr int kDefineSound = 14;
+constexpr int kStartSound = 15;
 constexpr int kOutlineTwips = 40;
 
 struct MovieOptions {
@@ -41,6 +46,7 @@ struct MovieOptions {
     bool as3 = false;
     Swf::Rgb background{0xE8, 0xF4, 0xFF};
     QMap<int, Swf::ActionWriter> actions; // by 1-based frame
+    int toneHz = 0; // a tone from the first frame on, for as long as it plays
 };
 
 // One --action statement appended to a frame's actions; false when it does
@@ -159,6 +165,29 @@ QByteArray placeSquare(bool first, int x, int y) {
     return body;
 }
 
+// DefineSound: one second of a sine tone, 16-bit mono PCM at 22050 Hz
+// (uncompressed, little-endian), at half the full scale.
+QByteArray toneSound(int hz) {
+    constexpr int kRate = 22050;
+    QByteArray body;
+    appendU16(body, kSoundId);
+    body.append(char(3 << 4 | 2 << 2 | 1 << 1)); // uncompressed LE, 22 kHz, 16 bit, mono
+    for (int shift = 0; shift < 32; shift += 8)
+        body.append(char(kRate >> shift & 0xff));
+    for (int i = 0; i < kRate; ++i)
+        appendU16(body, qint16(16384 * std::sin(2 * M_PI * hz * i / kRate)) & 0xffff);
+    return body;
+}
+
+// StartSound: the tone, looped as often as the format allows.
+QByteArray startTone() {
+    QByteArray body;
+    appendU16(body, kSoundId);
+    body.append(char(0x04)); // SOUNDINFO: loops follow
+    appendU16(body, 0xffff);
+    return body;
+}
+
 QByteArray makeMovie(const MovieOptions& o) {
     Swf::SwfWriter w(o.version, {0, o.width * kTwips, 0, o.height * kTwips}, o.rate);
     if (o.as3)
@@ -175,6 +204,10 @@ QByteArray makeMovie(const MovieOptions& o) {
     for (int frame = 1; frame <= o.frames; ++frame) {
         const int x = (frame - 1) * step % (std::max(0, travel) + 1) * kTwips;
         w.tag(Swf::kPlaceObject2, placeSquare(frame == 1, x, y));
+        if (frame == 1 && o.toneHz > 0) {
+            w.tag(kDefineSound, toneSound(o.toneHz));
+            w.tag(kStartSound, startTone());
+        }
         if (o.actions.contains(frame))
             w.doAction(o.actions.value(frame));
         if (frame == o.stopAt && !o.as3)
@@ -219,7 +252,9 @@ int main(int argc, char* argv[]) {
                                         "E8F4FF");
     const QCommandLineOption action("action", "Frame (1-based) and a statement for it.",
                                     "FRAME:WHAT");
-    parser.addOptions({version, frames, rate, size, stopAt, compress, as3, background, action});
+    const QCommandLineOption tone("tone", "A tone of this pitch from the first frame on.", "HZ");
+    parser.addOptions(
+        {version, frames, rate, size, stopAt, compress, as3, background, action, tone});
     parser.addPositionalArgument("output", "The .swf file to write.");
     parser.process(app);
 
@@ -264,6 +299,8 @@ int main(int argc, char* argv[]) {
             !addAction(given.mid(colon + 1), o.actions[frame]))
             return fail(QStringLiteral("cannot use --action %1").arg(given));
     }
+    if (parser.isSet(tone) && !parseInt(parser.value(tone), 20, 10000, &o.toneHz))
+        return fail("--tone must be 20 to 10000 Hz");
     if (parser.positionalArguments().size() != 1)
         return fail("give exactly one output path");
 

@@ -11,7 +11,9 @@ window.RufflePlayer.config = {
     splashScreen: false,
     polyfills: false,
     allowScriptAccess: true,
-    contextMenu: "on",
+    // The engine's menu on a right click only: a long press by touch or pen
+    // (a child's finger resting on the picture) opens nothing.
+    contextMenu: "rightClickOnly",
     quality: "high",
     scale: "showAll",
     wmode: "window",
@@ -52,7 +54,19 @@ function kibuLoaded(generation) {
     kibuState.generation = generation;
     kibuState.lastFrame = -1;
     kibuState.lastTotal = -1;
-    kibuState.api.volume = kibuState.volume;
+}
+
+// Each load makes a new engine instance, which starts at full volume: the
+// volume is applied once the load has made it, before its first frame, and
+// again whenever an instance turns up with another.
+function kibuApplyVolume() {
+    if (kibuState.api && kibuState.api.volume !== kibuState.volume)
+        kibuState.api.volume = kibuState.volume;
+}
+
+function kibuLoadDone() {
+    kibuApplyVolume();
+    kibuObserveTrace();
 }
 
 // Every load names the program's folder as the base, so that the files a
@@ -67,14 +81,14 @@ function kibuOptions(options, base) {
 function kibuLoadHost(generation, base64, hosted, base) {
     kibuState.hosted = hosted;
     kibuState.api.load(kibuOptions({ data: kibuBytes(base64), swfFileName: "kibu-host.swf" }, base))
-        .then(kibuObserveTrace, e => kibuReport(e));
+        .then(kibuLoadDone, e => kibuReport(e));
     kibuLoaded(generation);
 }
 
 // Loads a program directly (ActionScript 3: no host can reach its timeline).
 function kibuLoadUrl(generation, url, base) {
     kibuState.hosted = false;
-    kibuState.api.load(kibuOptions({ url: url }, base)).then(kibuObserveTrace, e => kibuReport(e));
+    kibuState.api.load(kibuOptions({ url: url }, base)).then(kibuLoadDone, e => kibuReport(e));
     kibuLoaded(generation);
 }
 
@@ -96,6 +110,7 @@ function kibuProgramRuns() {
 // Pushes the program's frame and frame count to the window whenever they
 // change (a program may load another movie in its own place).
 function kibuPoll() {
+    kibuApplyVolume();
     if (!kibuProgramRuns())
         return;
     const frame = kibuCall("kibuFrame");
@@ -158,8 +173,7 @@ function kibuObserveTrace() {
 
 function kibuSetVolume(volume) {
     kibuState.volume = volume;
-    if (kibuState.api)
-        kibuState.api.volume = volume;
+    kibuApplyVolume();
 }
 
 // Two fixes to the engine's own stage, inside its shadow root:
@@ -204,6 +218,7 @@ window.addEventListener("DOMContentLoaded", () => {
         kibuState.api = player.ruffle();
         kibuTidyStage(player);
         player.addEventListener("panic", () => kibuReport("engine stopped"));
+        player.addEventListener("loadedmetadata", kibuApplyVolume);
         setInterval(kibuPoll, 40);
         kibuState.bridge.pageReady();
     });

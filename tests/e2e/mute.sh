@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Mute that stays, heard through a private sound server whose only output
+# is a null sink, recorded from its monitor. Two programs each play a tone
+# from their first frame: the first is heard, then muted; a click on the
+# second (and back on the first) stays silent; unmuted, the tone is back.
+#   mute.sh PLAYER MAKE_APP_FOLDER SWFGEN DEMO_DIR ENGINE_DIR
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+e2e_begin "$@"
+first=$(head -n1 "$demo/catalogue/b01.txt" | tr -d '\r')
+second=$(sed -n 2p "$demo/catalogue/b01.txt" | tr -d '\r')
+"$swfgen" --frames 600 --size 1016x711 --background C00000 --tone 440 "$app/res/fla/$first.swf"
+"$swfgen" --frames 600 --size 1016x711 --background C0C000 --tone 660 "$app/res/fla/$second.swf"
+
+pulse="$work/pulse"
+mkdir -p "$pulse"
+cat >"$pulse/default.pa" <<PA
+load-module module-null-sink sink_name=kibu
+load-module module-native-protocol-unix socket=$pulse/native auth-anonymous=1
+set-default-sink kibu
+PA
+HOME="$pulse" XDG_RUNTIME_DIR="$pulse" pulseaudio -n -F "$pulse/default.pa" --daemonize=no \
+  --exit-idle-time=-1 --use-pid-file=no >"$pulse/log" 2>&1 &
+sound_server=$!
+trap 'kill $sound_server 2>/dev/null || true; e2e_stop' EXIT
+export PULSE_SERVER="unix:$pulse/native"
+for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+pactl info >/dev/null 2>&1 || fail "the sound server did not start: $(cat "$pulse/log")"
+
+# The loudest sample the sound server plays over $1 seconds (of 32767).
+loudest() {
+  parec -d kibu.monitor --raw --format=s16le --channels=1 --rate=22050 >"$work/heard.raw" &
+  local recorder=$!
+  sleep "$1"
+  kill "$recorder"
+  wait "$recorder" 2>/dev/null || true
+  od -An -v -td2 -w2 "$work/heard.raw" | awk '{ v = $1 < 0 ? -$1 : $1; if (v > m) m = v } END { print m + 0 }'
+}
+mute_button() { xdotool mousemove 81 667 click 1; }
+
+e2e_start
+trap 'kill $sound_server 2>/dev/null || true; e2e_stop' EXIT
+xdotool mousemove 900 82 click 1
+wait_for_pixel 10 100 110 192,0,0 || fail "the first program does not show"
+heard=$(loudest 2)
+[ "$heard" -gt 2000 ] || fail "the first program's tone is not heard ($heard)"
+mute_button
+sleep 0.5
+heard=$(loudest 1.5)
+[ "$heard" -lt 100 ] || fail "muting left the tone at $heard"
+xdotool mousemove 900 100 click 1
+wait_for_pixel 10 100 110 192,192,0 || fail "the second program does not show"
+heard=$(loudest 2)
+[ "$heard" -lt 100 ] || fail "muted, the second program played its tone at $heard"
+xdotool mousemove 900 82 click 1
+wait_for_pixel 10 100 110 192,0,0 || fail "the first program does not show again"
+heard=$(loudest 2)
+[ "$heard" -lt 100 ] || fail "muted, the first program played its tone at $heard"
+mute_button
+sleep 0.5
+heard=$(loudest 1.5)
+[ "$heard" -gt 2000 ] || fail "unmuted, the tone is not back ($heard)"
+echo "PASS: muted, no program change brought the sound back; unmuted, it is there"
