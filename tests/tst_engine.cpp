@@ -8,9 +8,11 @@
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QLabel>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QWebEnginePage>
 #include <QWebEngineView>
 #include <QWidget>
 #include <QtTest>
@@ -333,12 +335,13 @@ private slots:
         pageValue(event.arg(pointer).arg(button).arg(QStringLiteral("pointerdown")));
         QTest::qWait(1000); // longer than the engine's long press
         pageValue(event.arg(pointer).arg(button).arg(QStringLiteral("pointerup")));
-        const QString shown = QStringLiteral(
-            "!kibuState.player.shadowRoot.getElementById('context-menu-overlay')"
-            ".classList.contains('hidden')");
+        const QString shown =
+            QStringLiteral("!kibuState.player.shadowRoot.getElementById('context-menu-overlay')"
+                           ".classList.contains('hidden')");
         QCOMPARE(pageValue(shown).toBool(), menu);
-        pageValue(QStringLiteral("document.documentElement.dispatchEvent(new PointerEvent("
-                                 "'pointerup', {bubbles: true})); document.documentElement.click();"));
+        pageValue(
+            QStringLiteral("document.documentElement.dispatchEvent(new PointerEvent("
+                           "'pointerup', {bubbles: true})); document.documentElement.click();"));
     }
 
     void noProgramIsNotPlaying() {
@@ -361,6 +364,43 @@ private slots:
             QVERIFY2(!m_player->playing(), qPrintable(path));
             QCOMPARE(m_player->frameNum(), 0);
         }
+    }
+
+    // When the page's renderer ends (killed here) or the engine stops, the
+    // player area says so once, and the next program chosen plays on a
+    // fresh page and engine. Last: it takes the engine down.
+    void theEngineComesBack_data() {
+        QTest::addColumn<bool>("killRenderer");
+        QTest::newRow("the renderer killed") << true;
+        QTest::newRow("the engine stopped") << false;
+    }
+    void theEngineComesBack() {
+        QFETCH(bool, killRenderer);
+        const QString first = movie(QStringLiteral("before.swf"), {});
+        const QString second = movie(QStringLiteral("after.swf"), {});
+        m_player->setMuted(true);
+        m_player->setMovie(first);
+        QVERIFY(waitFor([this] { return m_player->frameNum() > 0; }, 8000));
+        QWebEnginePage* page = m_player->widget()->findChild<QWebEngineView*>()->page();
+        if (killRenderer)
+            QCOMPARE(QProcess::execute(
+                         QStringLiteral("kill"),
+                         {QStringLiteral("-9"), QString::number(page->renderProcessPid())}),
+                     0);
+        else
+            page->runJavaScript(QStringLiteral("kibuReport('engine stopped');"));
+        QVERIFY(waitFor([this] { return !m_player->failure().isEmpty(); }, 8000));
+        QVERIFY(!m_player->playing());
+        const auto* message = m_player->widget()->findChild<QLabel*>();
+        QVERIFY(message->isVisible());
+        QCOMPARE(message->text(), QStringLiteral("这个节目没能播放。请再点一下节目。"));
+
+        m_player->setMovie(second);
+        m_player->play();
+        QVERIFY2(waitFor([this] { return m_player->playing(); }, 20000),
+                 qPrintable(m_player->failure()));
+        QVERIFY(!message->isVisible());
+        QCOMPARE(pageValue("kibuState.api.volume").toDouble(), 0.0);
     }
 };
 

@@ -101,6 +101,8 @@ void RuffleFlashPlayer::start() {
     m_channel->registerObject(QStringLiteral("kibu"), m_bridge);
     page->setWebChannel(m_channel);
 
+    // The renderer may end (a crash, or killed), for both pages at once:
+    // they share it.
     connect(page, &QWebEnginePage::renderProcessTerminated, this,
             [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
                 if (status != QWebEnginePage::NormalTerminationStatus)
@@ -114,16 +116,24 @@ void RuffleFlashPlayer::start() {
     const QString pagePath = QDir(m_engineFolder).filePath(kHostPage);
     if (!QFileInfo::exists(pagePath) ||
         !QFileInfo::exists(QDir(m_engineFolder).filePath(QStringLiteral("ruffle.js")))) {
+        m_filesMissing = true;
         onFailure(QStringLiteral("engine files missing in %1")
                       .arg(QDir::toNativeSeparators(m_engineFolder)));
         return;
     }
-    m_view->load(QUrl::fromLocalFile(pagePath));
+    loadPage();
+}
 
+void RuffleFlashPlayer::loadPage() {
+    m_failure.clear();
+    m_ready = false;
+    m_stack->setCurrentWidget(m_view);
+    m_view->load(QUrl::fromLocalFile(QDir(m_engineFolder).filePath(kHostPage)));
     // Without a display or GL the page never comes up and nothing else
     // reports it; the player area says so while the rest keeps working.
-    QTimer::singleShot(kStartLimitMs, this, [this] {
-        if (!m_ready)
+    const int attempt = ++m_pageLoads;
+    QTimer::singleShot(kStartLimitMs, this, [this, attempt] {
+        if (!m_ready && attempt == m_pageLoads)
             onFailure(QStringLiteral("engine did not start"));
     });
 }
@@ -151,7 +161,13 @@ void RuffleFlashPlayer::onPageReady() {
     if (!m_failure.isEmpty())
         return;
     m_ready = true;
+    m_startedOnce = true;
+    // A fresh page knows nothing of what the window set on the last one.
     run(QStringLiteral("kibuSetVolume(%1);").arg(m_muted ? 0 : 1));
+    if (!m_menuEnabled)
+        setContextMenuEnabled(false);
+    if (m_forwardTrace)
+        setTraceForwarding(true);
     loadCurrentMovie();
     // Play, stop and goto given while the page was loading act on the
     // program once it is there.
@@ -164,15 +180,22 @@ void RuffleFlashPlayer::onFailure(const QString& reason) {
     if (!m_failure.isEmpty())
         return;
     m_failure = reason;
+    m_ready = false;
     m_pending.clear();
+    // Said once, where the program would be; the next program chosen gets
+    // a fresh page and engine (but for missing files, which stay missing).
     m_message->setText(
-        QStringLiteral("节目播放器无法启动（%1）。\n其他功能仍可使用。").arg(reason));
+        m_startedOnce
+            ? QStringLiteral("这个节目没能播放。请再点一下节目。")
+            : QStringLiteral("节目播放器无法启动（%1）。\n其他功能仍可使用。").arg(reason));
     if (m_stack)
         m_stack->setCurrentWidget(m_message);
     emit failed(reason);
 }
 
 void RuffleFlashPlayer::setMovie(const QString& movie) {
+    if (!m_failure.isEmpty() && !m_filesMissing && m_view && movie != kNoProgram)
+        loadPage();
     m_movie = movie;
     m_pending.clear(); // they were meant for the previous program
     ++m_generation;    // frames still on their way belong to it too
@@ -241,11 +264,13 @@ void RuffleFlashPlayer::onFrame(int generation, int oneBasedFrame, int total) {
 }
 
 void RuffleFlashPlayer::setContextMenuEnabled(bool enabled) {
+    m_menuEnabled = enabled;
     run(QStringLiteral("kibuSetMenu(%1);")
             .arg(enabled ? QStringLiteral("true") : QStringLiteral("false")));
 }
 
 void RuffleFlashPlayer::setTraceForwarding(bool on) {
+    m_forwardTrace = on;
     run(QStringLiteral("kibuForwardTrace(%1);")
             .arg(on ? QStringLiteral("true") : QStringLiteral("false")));
 }

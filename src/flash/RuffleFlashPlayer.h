@@ -15,9 +15,11 @@ class QWebEngineView;
 class RufflePageBridge;
 
 // The Flash player on Ruffle, inside Qt WebEngine. One page and one engine
-// serve the whole run: they start loading when the player is made, and every
-// program change reuses them. Frame position and play state are cached here
-// and pushed by the page, so reading them never waits for the engine.
+// serve the run: they start loading when the player is made, and every
+// program change reuses them. Should the page's renderer end or the engine
+// stop, the player area says so once, and the next program chosen gets a
+// fresh page and engine. Frame position and play state are cached here and
+// pushed by the page, so reading them never waits for the engine.
 class RuffleFlashPlayer : public QObject, public FlashPlayer {
     Q_OBJECT
 public:
@@ -47,7 +49,7 @@ public:
     bool isReady() const { return m_ready; }
     // Whether what programs trace reaches traced(); off at first.
     void setTraceForwarding(bool on);
-    // Why the engine could not start, when it could not.
+    // Why the engine stopped or could not start, until it starts again.
     QString failure() const { return m_failure; }
 
 signals:
@@ -60,6 +62,7 @@ private:
     friend class RufflePageBridge;
     enum class Kind { None, Hosted, Timed };
 
+    void loadPage();
     void onPageReady();
     void onFrame(int generation, int oneBasedFrame, int total);
     void onFailure(const QString& reason);
@@ -75,7 +78,12 @@ private:
     RufflePageBridge* m_bridge = nullptr;
 
     bool m_ready = false;
-    QString m_failure;
+    bool m_startedOnce = false;  // a page has been ready once
+    bool m_filesMissing = false; // for good: nothing to start again
+    int m_pageLoads = 0;
+    QString m_failure; // why the page or engine stopped, until the next start
+    bool m_menuEnabled = true;
+    bool m_forwardTrace = false;
     QStringList m_pending; // scripts waiting for the page
 
     QString m_movie = kNoProgram;

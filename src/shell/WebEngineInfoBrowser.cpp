@@ -1,6 +1,7 @@
 #include "WebEngineInfoBrowser.h"
 
 #include <QFileInfo>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWebEngineLoadingInfo>
@@ -70,6 +71,20 @@ void WebEngineInfoBrowser::start() {
                     break;
                 }
             });
+    // The renderer may end (a crash, or killed); the strip shows its page
+    // again, once, rather than staying blank. A page that ends it again
+    // right away stays blank until the next one.
+    connect(m_page, &QWebEnginePage::renderProcessTerminated, this,
+            [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
+                if (status == QWebEnginePage::NormalTerminationStatus || m_current.isEmpty() ||
+                    std::exchange(m_reloadedAfterCrash, true))
+                    return;
+                QTimer::singleShot(0, m_view, [this] { m_view->load(m_current); });
+            });
+    connect(m_page, &QWebEnginePage::loadFinished, this, [this](bool ok) {
+        if (ok)
+            m_reloadedAfterCrash = false;
+    });
     if (!m_pending.isEmpty())
         m_view->load(std::exchange(m_pending, QUrl()));
 }
@@ -85,6 +100,7 @@ void WebEngineInfoBrowser::navigate(const QString& url) {
                             ? QUrl::fromLocalFile(url)
                             : QUrl(url);
     m_loads.requested(target);
+    m_current = target;
     // Before the engine has started only the latest page is worth loading.
     if (m_view)
         m_view->load(target);

@@ -31,5 +31,7 @@ private:
     SilentPage* m_page = nullptr;
     PageLoadTracker m_loads;
     QUrl m_pending;
+    QUrl m_current; // the page asked for last
+    bool m_reloadedAfterCrash = false;
     bool m_silent = false;
 };
