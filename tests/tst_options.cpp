@@ -120,26 +120,53 @@ private slots:
         QCOMPARE(choice.installed, expected == "user");
     }
 
-    void theFirstStartMakesTheUsersFolder() {
+    // Every start brings the user's folder up to the defaults: made when
+    // missing; after an upgrade, a shipped file the user never changed takes
+    // the new default, a changed one stays, the user's own files are never
+    // touched, and the version mark follows the package.
+    void anUpgradeBringsTheDefaults_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("users");    // what the user's copy became; empty: as shipped
+        QTest::addColumn<QByteArray>("expected"); // after the upgrade
+        QTest::newRow("a list never changed") << "cons/b01.inb" << QByteArray() << QByteArray("v2");
+        QTest::newRow("a list the user changed")
+            << "cons/b02.inb" << QByteArray("mine") << QByteArray("mine");
+        QTest::newRow("the favourites") << "cons/shoucang.inb" << QByteArray() << QByteArray("v1");
+        QTest::newRow("the version mark")
+            << "cons/update.inb" << QByteArray("1.3.9") << QByteArray("v2");
+        QTest::newRow("a file deleted") << "res/showoff.htm" << QByteArray("-") << QByteArray("v2");
+        QTest::newRow("from before the record: changed")
+            << "cons/b03.inb" << QByteArray("mine, no record") << QByteArray("mine, no record");
+    }
+    void anUpgradeBringsTheDefaults() {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, users);
+        QFETCH(QByteArray, expected);
         QTemporaryDir dir;
         const QString defaults = dir.filePath("defaults"), user = dir.filePath("user");
-        for (const QString f : {"cons/b01.inb", "cons/shoucang.inb", "res/showoff.htm"}) {
-            QVERIFY(QDir(defaults).mkpath(QFileInfo(f).path()));
-            QFile file(defaults + '/' + f);
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("default") > 0);
-        }
-        QVERIFY(QDir(user).mkpath("cons"));
-        QFile own(user + "/cons/shoucang.inb");
-        QVERIFY(own.open(QIODevice::WriteOnly) && own.write("mine") > 0);
-        own.close();
+        const auto ship = [&](const QByteArray& bytes) {
+            QVERIFY(QDir(defaults).mkpath(QFileInfo(file).path()));
+            QFile out(defaults + '/' + file);
+            QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
+        };
         QString error;
+        ship("v1");
         QVERIFY2(Installation::provision(defaults, user, &error), qPrintable(error));
         QVERIFY(QFileInfo(user + "/res/fla").isDir());
         QVERIFY(QFileInfo(user + QStringLiteral("/自定义节目")).isDir());
-        QFile b01(user + "/cons/b01.inb"), favourites(user + "/cons/shoucang.inb");
-        QVERIFY(b01.open(QIODevice::ReadOnly) && favourites.open(QIODevice::ReadOnly));
-        QCOMPARE(b01.readAll(), QByteArray("default"));
-        QCOMPARE(favourites.readAll(), QByteArray("mine"));
+        if (users == "-") {
+            QVERIFY(QFile::remove(user + '/' + file));
+        } else if (!users.isEmpty()) {
+            QFile mine(user + '/' + file);
+            QVERIFY(mine.open(QIODevice::WriteOnly) && mine.write(users) > 0);
+        }
+        if (QByteArray(QTest::currentDataTag()).contains("before the record"))
+            QVERIFY(QFile::remove(user + '/' + Installation::kShipped));
+        ship("v2");
+        QVERIFY2(Installation::provision(defaults, user, &error), qPrintable(error));
+        QFile after(user + '/' + file);
+        QVERIFY(after.open(QIODevice::ReadOnly));
+        QCOMPARE(after.readAll(), expected);
     }
 
 private:

@@ -1,9 +1,14 @@
 #include "Installation.h"
 
+#include "net/FileOps.h"
+
+#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
+#include <algorithm>
 
 namespace Installation {
 
@@ -26,6 +31,54 @@ QString defaultsDir(const QString& exeDir) {
     return QDir(exeDir).filePath(QStringLiteral("defaults"));
 }
 
+namespace {
+
+// Theirs from the first start on: made when missing, never replaced.
+const QStringList kUsersOwn = {
+    QStringLiteral("cons/shoucang.inb"), QStringLiteral("cons/lishi.inb"),
+    QStringLiteral("cons/date.inb"),     QStringLiteral("cons/parents.ini"),
+    QStringLiteral("cons/rest.ini"),     QStringLiteral("cons/resume.json"),
+};
+const QStringList kUsersFolders = {QStringLiteral("res/fla/"), QStringLiteral("自定义节目/")};
+const QString kVersionMark = QStringLiteral("cons/update.inb");
+
+bool usersOwn(const QString& relative) {
+    return kUsersOwn.contains(relative) ||
+           std::any_of(kUsersFolders.cbegin(), kUsersFolders.cend(),
+                       [&](const QString& f) { return relative.startsWith(f); });
+}
+
+QByteArray digestOf(const QByteArray& bytes) {
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+}
+
+QByteArray readAll(const QString& path, bool* ok) {
+    QFile f(path);
+    *ok = f.open(QIODevice::ReadOnly);
+    return *ok ? f.readAll() : QByteArray();
+}
+
+// relative path -> digest of what was shipped; "DIGEST  PATH" per line.
+QMap<QString, QByteArray> readShipped(const QString& path) {
+    QMap<QString, QByteArray> shipped;
+    bool ok = false;
+    for (const QByteArray& line : readAll(path, &ok).split('\n')) {
+        const qsizetype gap = line.indexOf("  ");
+        if (gap == 64)
+            shipped.insert(QString::fromUtf8(line.mid(gap + 2)), line.left(gap));
+    }
+    return shipped;
+}
+
+QByteArray shippedText(const QMap<QString, QByteArray>& shipped) {
+    QByteArray text;
+    for (auto it = shipped.cbegin(); it != shipped.cend(); ++it)
+        text += it.value() + "  " + it.key().toUtf8() + '\n';
+    return text;
+}
+
+} // namespace
+
 bool provision(const QString& defaults, const QString& appDir, QString* error) {
     const QDir target(appDir);
     for (const QString& folder :
@@ -35,19 +88,47 @@ bool provision(const QString& defaults, const QString& appDir, QString* error) {
             return false;
         }
     }
+    const QString record = target.filePath(kShipped);
+    QMap<QString, QByteArray> shipped = readShipped(record);
+    const QMap<QString, QByteArray> before = shipped;
     QDirIterator it(defaults, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString source = it.next();
-        const QString destination = target.filePath(QDir(defaults).relativeFilePath(source));
-        if (QFileInfo::exists(destination))
+        const QString relative = QDir(defaults).relativeFilePath(source);
+        const QString destination = target.filePath(relative);
+        bool ok = false;
+        const QByteArray fresh = readAll(source, &ok);
+        if (!ok)
             continue;
-        if (!target.mkpath(QFileInfo(destination).path()) || !QFile::copy(source, destination)) {
+        const QByteArray freshDigest = digestOf(fresh);
+        bool have = false;
+        const QByteArray mine = readAll(destination, &have);
+        if (have && usersOwn(relative))
+            continue;
+        if (have && relative != kVersionMark) {
+            const QByteArray mineDigest = digestOf(mine);
+            // In step with the default, or changed by the user since it came
+            // (or come from a version that kept no record): theirs stays.
+            const bool untouched = shipped.value(relative) == mineDigest;
+            if (mineDigest == freshDigest)
+                shipped.insert(relative, freshDigest);
+            if (mineDigest == freshDigest || !untouched)
+                continue;
+        }
+        if (have && mine == fresh)
+            continue;
+        // Written beside and renamed into place; the copy is the user's to
+        // change (installed files are read-only).
+        if (!target.mkpath(QFileInfo(destination).path()) ||
+            !FileOps::writeAtomically(destination, fresh)) {
             *error = QStringLiteral("无法建立 %1").arg(destination);
             return false;
         }
-        // Installed files are read-only; the user's copies are theirs.
-        QFile::setPermissions(destination, QFile::permissions(destination) | QFile::WriteOwner);
+        if (!usersOwn(relative))
+            shipped.insert(relative, freshDigest);
     }
+    if (shipped != before)
+        FileOps::writeAtomically(record, shippedText(shipped));
     return true;
 }
 

@@ -25,9 +25,17 @@ Choice choose(const QString& appDirOption, const QString& exeDir, const QString&
 // The defaults installed beside the executable.
 QString defaultsDir(const QString& exeDir);
 
-// Copies into appDir every default file it does not have yet (a user's own
-// lists are never overwritten) and makes the cache and custom-programs
-// folders. False, with the reason, when the folder cannot be made.
+// Brings appDir up to the defaults, on every start: makes the cache and
+// custom-programs folders, copies every default file it does not have yet,
+// and after a package upgrade replaces each shipped file the user never
+// changed with its new default, keeping the ones they changed (as Debian
+// keeps a changed configuration file). What was shipped is remembered in a
+// file of its own (kShipped). The user's favourites, history and state files
+// are only ever made when missing; the version mark always follows the
+// package. False, with the reason, when the folder cannot be made.
 bool provision(const QString& defaultsDir, const QString& appDir, QString* error);
+
+// In appDir: a SHA-256 digest and a path per shipped file.
+inline const QString kShipped = QStringLiteral("cons/defaults.sha256");
 
 } // namespace Installation
