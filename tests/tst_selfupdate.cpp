@@ -20,6 +20,13 @@ QString sha256(const QByteArray& bytes) {
 
 } // namespace
 
+// The real launcher, or one that cannot start anything.
+struct TestLauncher : UpdaterLauncher {
+    bool fails = false;
+    ProcessUpdaterLauncher real;
+    bool start(const QString& program) override { return !fails && real.start(program); }
+};
+
 // The update check against a local server, with a stand-in updater script
 // that leaves a mark when it runs.
 class TestSelfUpdate : public QObject {
@@ -29,7 +36,7 @@ class TestSelfUpdate : public QObject {
         FaultServer server;
         std::unique_ptr<QNetworkAccessManager> network = NetworkSetup::makeAccessManager();
         TempAppFolder folder;
-        ProcessUpdaterLauncher launcher;
+        TestLauncher launcher;
         int exits = 0;
         SelfUpdate update;
         QString marker;
@@ -103,6 +110,20 @@ private slots:
         QCOMPARE(s.folder.readBytes(kInstalled), offered);
         QVERIFY(!QFile::exists(s.folder.path(kOffered)));
         QVERIFY(!QFile::exists(s.folder.path(QStringLiteral("cons/kibugxtemp.exe"))));
+    }
+
+    // The offered mark is recorded before the updater starts; when it
+    // cannot start, the installed mark comes back as it was.
+    void anUpdaterThatCannotStartLeavesTheMark() {
+        Setup s("1.3.0\r\n");
+        s.launcher.fails = true;
+        s.server.serveFile(QStringLiteral("/cons/update.txt"),
+                           "1.4.0," + sha256(s.updater).toLatin1() + "\r\n");
+        s.server.serveFile(QStringLiteral("/cons/kibugx.exe"), s.updater);
+        s.run();
+        QCOMPARE(s.exits, 0);
+        QVERIFY(!s.updaterRan(300));
+        QCOMPARE(s.folder.readBytes(kInstalled), QByteArray("1.3.0\r\n"));
     }
 
     void anUnverifiedUpdaterNeverRuns_data() {
