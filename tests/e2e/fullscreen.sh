@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Full screen as a child meets it: a program plays, full screen leaves only
 # the stage and the way back; clicks where the links were do nothing; the
-# way back brings every control back as it was.
+# way back (clicked, or Space) brings every control back as it was.
 #   fullscreen.sh PLAYER MAKE_APP_FOLDER SWFGEN DEMO_DIR ENGINE_DIR
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
@@ -43,4 +43,11 @@ import -window root "$work/back.png"
 xdotool mousemove 900 100 click 1
 wait_for_pixel 10 100 110 192,192,0 || fail "the second row did not play the category's program"
 [ "$(first_line "$app/cons/lishi.inb")" = "$second" ] || fail "the history does not start with $second"
+# The way back has the keyboard's focus: Space leaves full screen too.
+xdotool mousemove 49 667 click 1 # 全屏显示
+sleep 2
+[ "$(screen_pixel 900 600)" != 255,192,255 ] || fail "no full screen the second time"
+xdotool key space
+sleep 2
+[ "$(screen_pixel 900 600)" = 255,192,255 ] || fail "Space did not leave full screen"
 echo "PASS: full screen covers every control but the way back, which restores them"
