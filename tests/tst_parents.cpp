@@ -53,6 +53,17 @@ class TestParents : public QObject {
         }
     };
 
+    // A window whose first category lists 故事 and 儿歌, with these
+    // parents' settings, programs of frames frames and a minute of minuteMs.
+    static void prepareWindow(FormHarness& h, const ParentsSettings& settings, qint64 minuteMs,
+                              int frames) {
+        h.minuteMs = minuteMs;
+        h.player.programFrames = frames;
+        settings.write(h.folder.path(ParentsSettings::kFile));
+        h.folder.writeList(QStringLiteral("cons/b01.inb"),
+                           {QStringLiteral("故事"), QStringLiteral("儿歌")});
+    }
+
     // Answers the gate's dialog once it is up: with text, or by cancelling.
     static void answerGate(const QString& typed, bool cancel) {
         QTimer::singleShot(0, [typed, cancel] {
@@ -228,15 +239,11 @@ private slots:
     // covers the way back out of full screen.
     void aRestNothingCutsShort() {
         FormHarness h;
-        h.minuteMs = 50; // a play time of 0.5 s
-        h.player.programFrames = 600;
         ParentsSettings rest;
         rest.restReminder = true;
-        rest.write(h.folder.path(ParentsSettings::kFile));
-        h.folder.writeList(QStringLiteral("cons/b01.inb"),
-                           {QStringLiteral("甲"), QStringLiteral("乙")});
-        h.folder.cacheProgram(QStringLiteral("甲"));
-        h.folder.cacheProgram(QStringLiteral("乙"));
+        prepareWindow(h, rest, 50, 600); // a play time of 0.5 s
+        h.folder.cacheProgram(QStringLiteral("故事"));
+        h.folder.cacheProgram(QStringLiteral("儿歌"));
         Form1* f = h.load();
         f->show();
         f->List1->setCurrentRow(0);
@@ -256,7 +263,7 @@ private slots:
 
         f->List1->setCurrentRow(1);
         QCOMPARE(f->selectedRow(), 0);
-        QVERIFY(h.player.movie().endsWith(QStringLiteral("甲.swf")));
+        QVERIFY(h.player.movie().endsWith(QStringLiteral("故事.swf")));
 
         f->Image17_Click();
         f->Timer1_Timer();
@@ -287,14 +294,10 @@ private slots:
         FaultServer server;
         QVERIFY(server.listen());
         FormHarness h;
-        h.minuteMs = 1000;
         h.downloadBase = server.baseUrl();
-        h.player.programFrames = 1000;
         ParentsSettings on;
         on.resumeLong = true;
-        on.write(h.folder.path(ParentsSettings::kFile));
-        h.folder.writeList(QStringLiteral("cons/b01.inb"),
-                           {QStringLiteral("故事"), QStringLiteral("儿歌")});
+        prepareWindow(h, on, 1000, 1000);
         Swf::SwfWriter as3(9, {0, 2000, 0, 2000}, 12);
         as3.fileAttributes(Swf::kActionScript3);
         as3.showFrame();
@@ -339,33 +342,6 @@ private slots:
         f->List1->setCurrentRow(0);
         QCOMPARE(h.player.calls.contains(QStringLiteral("goto %1").arg(remembered)),
                  remembered >= 0);
-    }
-
-    // A program seen to within two frames of its end while it plays is
-    // forgotten at once.
-    void seenToItsEnd_data() {
-        QTest::addColumn<int>("frame");
-        QTest::addColumn<bool>("kept");
-        QTest::newRow("997 of 1000") << 997 << true;
-        QTest::newRow("998 of 1000") << 998 << false;
-    }
-    void seenToItsEnd() {
-        QFETCH(int, frame);
-        QFETCH(bool, kept);
-        ParentsSettings on;
-        on.resumeLong = true;
-        Controls c(on);
-        ResumeStore(c.folder.path(ResumeStore::kFile)).remember(QStringLiteral("story"), 400);
-        c.player.programFrames = 1000;
-        c.player.setMovie(QStringLiteral("/story.swf"));
-        c.parents->programStarted(QStringLiteral("story"), false);
-        c.player.isPlaying = true;
-        c.player.frame = frame;
-        c.parents->tick();
-        QCOMPARE(ResumeStore(c.folder.path(ResumeStore::kFile))
-                     .frameOf(QStringLiteral("story"))
-                     .has_value(),
-                 kept);
     }
 };
 

@@ -37,24 +37,24 @@ loudest() {
   od -An -v -td2 -w2 "$work/heard.raw" | awk '{ v = $1 < 0 ? -$1 : $1; if (v > m) m = v } END { print m + 0 }'
 }
 mute_button() { xdotool mousemove 81 667 click 1; }
+# Clicks row $1, waits for its stage ($2), and says how loud it plays.
+play_row() {
+  xdotool mousemove 900 $((82 + 18 * ($1 - 1))) click 1
+  wait_for_pixel 10 100 110 "$2" || fail "the program of row $1 does not show"
+  loudest 2
+}
 
 e2e_start
 trap 'kill $sound_server 2>/dev/null || true; e2e_stop' EXIT
-xdotool mousemove 900 82 click 1
-wait_for_pixel 10 100 110 192,0,0 || fail "the first program does not show"
-heard=$(loudest 2)
+heard=$(play_row 1 192,0,0)
 [ "$heard" -gt 2000 ] || fail "the first program's tone is not heard ($heard)"
 mute_button
 sleep 0.5
 heard=$(loudest 1.5)
 [ "$heard" -lt 100 ] || fail "muting left the tone at $heard"
-xdotool mousemove 900 100 click 1
-wait_for_pixel 10 100 110 192,192,0 || fail "the second program does not show"
-heard=$(loudest 2)
+heard=$(play_row 2 192,192,0)
 [ "$heard" -lt 100 ] || fail "muted, the second program played its tone at $heard"
-xdotool mousemove 900 82 click 1
-wait_for_pixel 10 100 110 192,0,0 || fail "the first program does not show again"
-heard=$(loudest 2)
+heard=$(play_row 1 192,0,0)
 [ "$heard" -lt 100 ] || fail "muted, the first program played its tone at $heard"
 mute_button
 sleep 0.5
