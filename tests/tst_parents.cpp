@@ -284,7 +284,7 @@ private slots:
         QTest::newRow("a custom program") << "custom" << 500;
         QTest::newRow("closing the window") << "close" << 500;
         QTest::newRow("the same row again: from its start") << "same" << -1;
-        QTest::newRow("ActionScript 3: never") << "as3" << -1;
+        QTest::newRow("ActionScript 3 played as it is: never") << "as3" << -1;
         QTest::newRow("within two frames of the end") << "end 998" << -1;
         QTest::newRow("three frames before the end") << "end 997" << 997;
     }
@@ -300,6 +300,7 @@ private slots:
         prepareWindow(h, on, 1000, 1000);
         Swf::SwfWriter as3(9, {0, 2000, 0, 2000}, 12);
         as3.fileAttributes(Swf::kActionScript3);
+        as3.tag(Swf::kDoAbc, "unreadable"); // no class can be added
         as3.showFrame();
         h.folder.cacheProgram(QStringLiteral("故事"), way == "as3" ? as3.finish() : "FWS");
         if (way != "download")

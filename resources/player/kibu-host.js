@@ -77,11 +77,12 @@ function kibuOptions(options, base) {
     return options;
 }
 
-// Loads a movie handed over as bytes: a host movie, or the empty stage.
-function kibuLoadHost(generation, base64, hosted, base) {
+// Loads a movie handed over as bytes: a host movie, the empty stage, or an
+// ActionScript 3 program with the host's class added (under its own name).
+function kibuLoadHost(generation, base64, hosted, base, name) {
     kibuState.hosted = hosted;
-    kibuState.api.load(kibuOptions({ data: kibuBytes(base64), swfFileName: "kibu-host.swf" }, base))
-        .then(kibuLoadDone, e => kibuReport(e));
+    kibuState.api.load(kibuOptions({ data: kibuBytes(base64), swfFileName: name || "kibu-host.swf" },
+        base)).then(kibuLoadDone, e => kibuReport(e));
     kibuLoaded(generation);
 }
 

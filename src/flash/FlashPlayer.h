@@ -24,8 +24,10 @@ public:
     virtual int frameNum() const = 0;
     virtual int totalFrames() const = 0;
     virtual bool playing() const = 0;
-    // Whether the program loaded is ActionScript 3 (read from its file).
-    virtual bool isActionScript3() const = 0;
+    // Whether the program's frame is known and set exactly: false for an
+    // ActionScript 3 program that plays as it is, its position counted by
+    // time.
+    virtual bool hasExactFrames() const = 0;
     virtual void setMuted(bool muted) = 0;
     // Whether a right click opens the engine's own menu (on at first).
     virtual void setContextMenuEnabled(bool) {}

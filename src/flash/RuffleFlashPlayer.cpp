@@ -1,5 +1,6 @@
 #include "RuffleFlashPlayer.h"
 
+#include "flash/As3Host.h"
 #include "flash/HostMovie.h"
 
 #include <QDir>
@@ -22,6 +23,9 @@ namespace {
 
 const QString kHostPage = QStringLiteral("kibu-host.html");
 constexpr int kStartLimitMs = 30000;
+// How long an ActionScript 3 program with the added class may take to say
+// that its constructor has run.
+constexpr int kProbeLimitMs = 5000;
 
 QString jsString(const QString& s) {
     QString out = s;
@@ -211,11 +215,37 @@ void RuffleFlashPlayer::setMovie(const QString& movie) {
         m_info = Swf::readInfo(movie);
         m_totalFrames = m_info.valid ? m_info.frameCount : 0;
         m_frameRate = m_info.valid && m_info.frameRate > 0 ? m_info.frameRate : 12;
-        m_kind = m_info.valid && m_info.actionScript3 ? Kind::Timed : Kind::Hosted;
+        m_rewritten.clear();
+        if (m_info.valid && m_info.actionScript3) {
+            // The program itself gets the host's callbacks; one that cannot
+            // plays as it is, its position counted by time.
+            QFile file(movie);
+            if (file.open(QIODevice::ReadOnly))
+                m_rewritten = As3Host::rewrite(file.readAll()).value_or(QByteArray());
+        }
+        m_kind = m_info.valid && m_info.actionScript3 && m_rewritten.isEmpty() ? Kind::Timed
+                                                                               : Kind::Hosted;
         m_timedStart = 0;
         m_timedClock.start();
+        if (!m_rewritten.isEmpty())
+            watchRewrittenProgram();
     }
     loadCurrentMovie();
+}
+
+void RuffleFlashPlayer::watchRewrittenProgram() {
+    // The added class answers as soon as the program's constructor has run;
+    // should it never, the program plays as it is.
+    const int generation = m_generation;
+    QTimer::singleShot(kProbeLimitMs, this, [this, generation] {
+        if (generation != m_generation || m_frameSeen || m_rewritten.isEmpty() || !m_ready)
+            return;
+        m_rewritten.clear();
+        m_kind = Kind::Timed;
+        m_timedClock.start();
+        ++m_generation;
+        loadCurrentMovie();
+    });
 }
 
 void RuffleFlashPlayer::loadCurrentMovie() {
@@ -237,6 +267,12 @@ void RuffleFlashPlayer::loadCurrentMovie() {
         run(QStringLiteral("kibuLoadUrl(%1, %2, %3);")
                 .arg(m_generation)
                 .arg(jsString(url), jsString(base)));
+        return;
+    }
+    if (!m_rewritten.isEmpty()) {
+        run(QStringLiteral("kibuLoadHost(%1, \"%2\", true, %3, %4);")
+                .arg(m_generation)
+                .arg(base64(m_rewritten), jsString(base), jsString(file.fileName())));
         return;
     }
     run(QStringLiteral("kibuLoadHost(%1, \"%2\", true, %3);")

@@ -41,7 +41,7 @@ public:
     int frameNum() const override;
     int totalFrames() const override { return m_totalFrames; }
     bool playing() const override;
-    bool isActionScript3() const override { return m_kind == Kind::Timed; }
+    bool hasExactFrames() const override { return m_kind == Kind::Hosted; }
     void setMuted(bool muted) override;
     void setContextMenuEnabled(bool enabled) override;
     QWidget* widget() override;
@@ -68,6 +68,7 @@ private:
     void onFailure(const QString& reason);
     void run(const QString& script);
     void loadCurrentMovie();
+    void watchRewrittenProgram();
     int timedFrame() const;
 
     QPointer<QStackedWidget> m_stack;
@@ -89,7 +90,8 @@ private:
     QString m_movie = kNoProgram;
     int m_generation = 0; // counts program changes
     Kind m_kind = Kind::None;
-    Swf::Info m_info; // of the current program
+    Swf::Info m_info;       // of the current program
+    QByteArray m_rewritten; // an ActionScript 3 program with the host's class
     int m_totalFrames = 0;
     double m_frameRate = 12;
     bool m_muted = false;

@@ -515,7 +515,7 @@ std::optional<QByteArray> uncompressed(const QByteArray& fileBytes) {
     out[0] = 'F';
     // The declared length is only a claim: grow as the data really arrives
     // rather than trusting it with one big allocation.
-    out.reserve(qsizetype(std::min<quint64>(h->fileLength, 16 * 1024 * 1024)));
+    out.reserve(qsizetype(std::min<quint64>(h->fileLength, 64 * 1024 * 1024)));
     for (;;) {
         const qsizetype old = out.size();
         out.resize(old + kChunk);

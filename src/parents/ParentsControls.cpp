@@ -192,8 +192,8 @@ void ParentsControls::placePicture() {
 void ParentsControls::programStarted(const QString& program, bool byClick) {
     m_program = program;
     m_programPlayed = 0;
-    // ActionScript 3 programs cannot be sent to a frame.
-    m_resumable = m_settings.resumeLong && !m_hooks.player->isActionScript3();
+    // Only a program whose frame is known exactly can be sent back to it.
+    m_resumable = m_settings.resumeLong && m_hooks.player->hasExactFrames();
     if (!m_resumable || !byClick)
         return;
     // The program that was playing, chosen again, starts from its beginning.

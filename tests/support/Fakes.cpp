@@ -1,6 +1,9 @@
 #include "Fakes.h"
 
+#include "flash/As3Host.h"
 #include "flash/SwfInfo.h"
+
+#include <QFile>
 
 FakeFlashPlayer::FakeFlashPlayer() : m_widget(new QWidget) {}
 
@@ -15,7 +18,11 @@ void FakeFlashPlayer::setMovie(const QString& movie) {
     const bool program = movie != kNoProgram;
     frame = 0;
     total = program ? programFrames : 0;
-    actionScript3 = program && Swf::readInfo(movie).actionScript3;
+    exactFrames = program;
+    if (program && Swf::readInfo(movie).actionScript3) {
+        QFile file(movie);
+        exactFrames = file.open(QIODevice::ReadOnly) && As3Host::rewrite(file.readAll());
+    }
 }
 
 void FakeFlashPlayer::play() {

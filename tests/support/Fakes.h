@@ -25,7 +25,7 @@ public:
     int frameNum() const override { return frame; }
     int totalFrames() const override { return total; }
     bool playing() const override { return isPlaying; }
-    bool isActionScript3() const override { return actionScript3; }
+    bool hasExactFrames() const override { return exactFrames; }
     void setMuted(bool muted) override { this->muted = muted; }
     QWidget* widget() override { return m_widget; }
 
@@ -36,7 +36,9 @@ public:
     int programFrames = 0;
     int frame = 0;
     int total = 0;
-    bool actionScript3 = false; // of the program loaded, read from its file
+    // As the engine: false for an ActionScript 3 program that cannot take
+    // the host's class (read from its file).
+    bool exactFrames = false;
     bool isPlaying = false;
     bool muted = false;
 
