@@ -267,14 +267,61 @@ private slots:
         QVERIFY(m_player->playing());
     }
 
-    // ActionScript 3 programs: the position follows playing time.
+    // ActionScript 3 programs: played through the player with the host's
+    // class added, they trace what they trace played directly (a document
+    // class that uses the stage in its constructor, frame scripts that trace
+    // their frame and stop); the position is exact, and so is a seek.
+    void playsActionScript3ProgramsAsTheEngineDoes_data() {
+        QTest::addColumn<QStringList>("options");
+        QTest::newRow("SWF 9") << QStringList{"--version", "9"};
+        QTest::newRow("SWF 10, zlib") << QStringList{"--version", "10", "--compress", "zlib"};
+        QTest::newRow("SWF 15, LZMA") << QStringList{"--version", "15", "--compress", "lzma"};
+    }
+    void playsActionScript3ProgramsAsTheEngineDoes() {
+        QFETCH(QStringList, options);
+        const QString program =
+            movie(QStringLiteral("as3-%1.swf").arg(options.at(1)),
+                  options + QStringList{"--class", "Main", "--frames", "240", "--rate", "24",
+                                        "--action", "1:trace-frame", "--action", "3:trace=three",
+                                        "--action", "6:trace-frame", "--stop-at", "6"});
+        QStringList hosted;
+        m_player->setTraceForwarding(true);
+        auto connection = connect(m_player, &RuffleFlashPlayer::traced, this,
+                                  [&](const QString& m) { hosted.append(m); });
+        m_player->setMovie(program);
+        m_player->play();
+        const QStringList direct = tracesPlayedDirectly(program);
+        QVERIFY(waitFor([&] { return hosted.size() >= direct.size(); }, 8000));
+        disconnect(connection);
+        m_player->setTraceForwarding(false);
+        QCOMPARE(direct, (QStringList{"stage 24", "frame 1", "three", "frame 6"}));
+        QCOMPARE(hosted, direct);
+
+        QVERIFY(m_player->hasExactFrames());
+        QVERIFY(waitFor([this] { return m_player->frameNum() == 5; }, 3000)); // stopped at 6
+        QCOMPARE(m_player->totalFrames(), 240);
+        // Stopped, a seek shows the frame and stays there.
+        m_player->stopPlay();
+        for (int frame : {119, 12, 200}) {
+            m_player->gotoFrame(frame);
+            QTest::qWait(400);
+            QCOMPARE(m_player->frameNum(), frame);
+            QCOMPARE(pageValue(QStringLiteral("kibuCall('kibuFrame')")).toInt(), frame + 1);
+        }
+    }
+
+    // An ActionScript 3 program that cannot take the host's class (its
+    // document class is final) plays as it is; its position follows playing
+    // time.
     void aTimedProgramCountsFramesByTime() {
         const QString path =
             movie(QStringLiteral("as3.swf"),
-                  {QStringLiteral("--as3"), QStringLiteral("--frames"), QStringLiteral("30"),
-                   QStringLiteral("--rate"), QStringLiteral("20")});
+                  {QStringLiteral("--version"), QStringLiteral("10"), QStringLiteral("--class"),
+                   QStringLiteral("Final"), QStringLiteral("--final"), QStringLiteral("--frames"),
+                   QStringLiteral("30"), QStringLiteral("--rate"), QStringLiteral("20")});
         m_player->setMovie(path);
         QCOMPARE(m_player->totalFrames(), 30);
+        QVERIFY(!m_player->hasExactFrames());
         m_player->play();
         QVERIFY(m_player->playing());
         QTest::qWait(500);

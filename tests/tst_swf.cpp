@@ -1,3 +1,6 @@
+#include "flash/AbcReader.h"
+#include "flash/AbcWriter.h"
+#include "flash/As3Host.h"
 #include "flash/SwfInfo.h"
 #include "flash/SwfWriter.h"
 
@@ -6,6 +9,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 #include <zlib.h>
 
@@ -15,6 +19,7 @@ using Compression = Swf::SwfWriter::Compression;
 
 Q_DECLARE_METATYPE(Swf::Rect)
 Q_DECLARE_METATYPE(Compression)
+Q_DECLARE_METATYPE(Abc::ClassInfo)
 
 namespace Swf {
 char* toString(const Rect& r) {
@@ -55,6 +60,54 @@ QByteArray goodFile() {
                "4302ffffff"
                "4000"
                "0000");
+}
+
+// An ActionScript 3 movie of three frames: ABC code of classes (name, base,
+// flags) in frame 1, and SymbolClass naming root (none: no document class).
+QByteArray as3Movie(const QList<Abc::ClassInfo>& classes, const QString& root,
+                    Compression compression = Compression::None) {
+    Abc::Writer w;
+    const auto qname = [&w](const QString& q) {
+        const qsizetype dot = q.lastIndexOf(u'.');
+        return w.publicName(q.mid(dot + 1), dot < 0 ? QString() : q.left(dot));
+    };
+    QList<Abc::Trait> defined;
+    for (const Abc::ClassInfo& c : classes) {
+        Abc::Code constructor;
+        constructor.getLocal(0).pushScope().getLocal(0).constructSuper(0).returnVoid();
+        const int index =
+            w.addClass(qname(c.name), qname(c.superName), c.flags, w.method(0, constructor, 1), {});
+        defined.append({qname(c.name), Abc::Trait::Class, index, 0});
+    }
+    Abc::Code init;
+    init.getLocal(0).pushScope().returnVoid();
+    w.addScript(w.method(0, init, 1), defined);
+    Swf::SwfWriter movie(10, {0, 2000, 0, 2000}, 24);
+    movie.fileAttributes(Swf::kActionScript3);
+    movie.tag(Swf::kDoAbc, QByteArray(4, '\0') + "frame1" + '\0' + w.finish());
+    if (!root.isEmpty())
+        movie.tag(Swf::kSymbolClass, hex("01000000") + root.toUtf8() + '\0');
+    for (int i = 0; i < 3; ++i)
+        movie.showFrame();
+    return movie.finish(compression);
+}
+
+// The tags of a plain movie: code and body, in order.
+QList<QPair<int, QByteArray>> tagsOf(const QByteArray& plain) {
+    QList<QPair<int, QByteArray>> tags;
+    qsizetype at = 8 + (5 + 4 * (std::uint8_t(plain[8]) >> 3) + 7) / 8 + 4;
+    while (at + 2 <= plain.size()) {
+        const int head = std::uint8_t(plain[at]) | std::uint8_t(plain[at + 1]) << 8;
+        qsizetype length = head & 0x3F;
+        at += 2;
+        if (length == 0x3F) {
+            length = qFromLittleEndian<quint32>(plain.constData() + at);
+            at += 4;
+        }
+        tags.append({head >> 6, plain.mid(at, length)});
+        at += length;
+    }
+    return tags;
 }
 
 Swf::SwfWriter twoHalves() {
@@ -604,6 +657,71 @@ private slots:
         QCOMPARE(Swf::encodeRect({0, 11000, 0, 8000}).toHex(), QByteArray("7800055f00000fa000"));
         QCOMPARE(Swf::encodeRect({-1, 1, -2, 2}).toHex(), QByteArray("1f3900"));
         QCOMPARE(Swf::encodeRect({}).toHex(), QByteArray("00"));
+    }
+
+    // An ActionScript 3 program takes the host's class: one DoABC tag more,
+    // SymbolClass id 0 naming the class, every other tag as it was; or,
+    // where that cannot be, no rewrite at all.
+    void actionScript3ProgramsTakeTheHostClass_data() {
+        QTest::addColumn<QList<Abc::ClassInfo>>("classes");
+        QTest::addColumn<QString>("root");
+        QTest::addColumn<bool>("rewritten");
+        const Abc::ClassInfo main{"game.Main", "flash.display.MovieClip", Abc::kClassSealed};
+        QTest::newRow("a document class") << QList<Abc::ClassInfo>{main} << "game.Main" << true;
+        QTest::newRow("a class between it and MovieClip")
+            << QList<Abc::ClassInfo>{{"Main", "Base", 0}, {"Base", "flash.display.MovieClip", 0}}
+            << "Main" << true;
+        QTest::newRow("no document class") << QList<Abc::ClassInfo>{main} << "" << true;
+        QTest::newRow("final") << QList<Abc::ClassInfo>{{"Main", "flash.display.MovieClip",
+                                                         Abc::kClassSealed | Abc::kClassFinal}}
+                               << "Main" << false;
+        QTest::newRow("a Sprite") << QList<Abc::ClassInfo>{{"Main", "flash.display.Sprite", 0}}
+                                  << "Main" << false;
+        QTest::newRow("not defined here") << QList<Abc::ClassInfo>{main} << "Other" << false;
+    }
+    void actionScript3ProgramsTakeTheHostClass() {
+        QFETCH(QList<Abc::ClassInfo>, classes);
+        QFETCH(QString, root);
+        QFETCH(bool, rewritten);
+        for (Compression compression : kAll) {
+            const QByteArray program = as3Movie(classes, root, compression);
+            const auto result = As3Host::rewrite(program);
+            QCOMPARE(result.has_value(), rewritten);
+            if (!result)
+                continue;
+            const QByteArray plain = *Swf::uncompressed(program);
+            QCOMPARE(result->left(4), plain.left(4));
+            QCOMPARE(qFromLittleEndian<quint32>(result->constData() + 4), quint32(result->size()));
+            auto before = tagsOf(plain), after = tagsOf(*result);
+            // The added class, with the player's callbacks, right before the
+            // SymbolClass that names it as the root.
+            const int symbol = int(std::find_if(after.cbegin(), after.cend(),
+                                                [](const auto& t) { return t.first == 76; }) -
+                                   after.cbegin());
+            QVERIFY(symbol > 0 && symbol < after.size());
+            QCOMPARE(after.at(symbol - 1).first, int(Swf::kDoAbc));
+            const QByteArray added = after.takeAt(symbol - 1).second;
+            const auto defined = Abc::readClasses(added.mid(added.indexOf('\0', 4) + 1));
+            QVERIFY(defined && defined->size() == 1);
+            QCOMPARE(defined->first().name, As3Host::kClassName);
+            QCOMPARE(defined->first().superName,
+                     root.isEmpty() ? QStringLiteral("flash.display.MovieClip") : root);
+            QVERIFY(added.contains("kibuFrame") && added.contains("kibuGotoStop"));
+            QCOMPARE(after.at(symbol - 1).second,
+                     hex("01000000") + As3Host::kClassName.toUtf8() + '\0');
+            if (root.isEmpty())
+                after.removeAt(symbol - 1); // added with the class
+            else
+                after[symbol - 1].second = before.at(symbol - 1).second;
+            QCOMPARE(after, before);
+        }
+        // ABC code that cannot be read: no rewrite.
+        QByteArray broken = *Swf::uncompressed(as3Movie(classes, root));
+        const qsizetype abc = broken.indexOf("frame1") + 7;
+        broken.replace(abc + 4, 8, QByteArray(8, '\xff'));
+        QVERIFY(!As3Host::rewrite(broken));
+        // Nor for an ActionScript 1/2 movie.
+        QVERIFY(!As3Host::rewrite(goodFile()));
     }
 
     void actions_data() {

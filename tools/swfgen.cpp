@@ -13,6 +13,7 @@
 //   goto-stop=N       _level0.gotoAndStop(N)
 //   load=URL,TARGET   loadMovie(URL, TARGET); a target "_levelN" is loadMovieNum
 
+#include "flash/AbcWriter.h"
 #include "flash/SwfWriter.h"
 
 #include <QCommandLineParser>
@@ -30,6 +31,8 @@ constexpr int kTwips = 20;
 constexpr int kShapeId = 1;
 constexpr int kDepth = 1;
 constexpr int kSoundId = 2;
+constexpr int kCoverId = 3;
+constexpr Swf::Rgb kOrange{0xFF, 0x8C, 0x00};
 // Tag codes of the sound tags (the writer knows the others).
 constexpr int kDefineSound = 14;
 constexpr int kStartSound = 15;
@@ -46,7 +49,15 @@ struct MovieOptions {
     bool as3 = false;
     Swf::Rgb background{0xE8, 0xF4, 0xFF};
     QMap<int, Swf::ActionWriter> actions; // by 1-based frame
-    int toneHz = 0; // a tone from the first frame on, for as long as it plays
+    int toneHz = 0;                       // a tone from the first frame on, for as long as it plays
+    int coverFrom = 0; // a frame from which a rectangle of colour cover fills the stage
+    Swf::Rgb cover;
+    // ActionScript 3: a document class of this name (none: no code at all),
+    // extending base, with frame scripts of statements by 1-based frame.
+    QString documentClass;
+    QString classBase = QStringLiteral("flash.display.MovieClip");
+    bool finalClass = false;
+    QMap<int, QStringList> frameScripts;
 };
 
 // One --action statement appended to a frame's actions; false when it does
@@ -94,15 +105,15 @@ void appendRgb(QByteArray& out, Swf::Rgb c) {
     out.append(char(c.b));
 }
 
-// A filled square with a dark outline, its top left corner at the origin.
-QByteArray squareShape(int sideTwips) {
+// A filled rectangle with a dark outline, its top left corner at the origin.
+QByteArray rectangleShape(int id, int widthTwips, int heightTwips, Swf::Rgb fill) {
     QByteArray body;
-    appendU16(body, kShapeId);
+    appendU16(body, id);
     const int half = kOutlineTwips / 2;
-    body.append(Swf::encodeRect({-half, sideTwips + half, -half, sideTwips + half}));
-    body.append(char(1)); // one fill style: solid orange
+    body.append(Swf::encodeRect({-half, widthTwips + half, -half, heightTwips + half}));
+    body.append(char(1)); // one fill style: solid
     body.append(char(0x00));
-    appendRgb(body, {0xFF, 0x8C, 0x00});
+    appendRgb(body, fill);
     body.append(char(1)); // one line style
     appendU16(body, kOutlineTwips);
     appendRgb(body, {0x40, 0x20, 0x00});
@@ -124,11 +135,13 @@ QByteArray squareShape(int sideTwips) {
     bits.writeUnsigned(1, 1); // line style = the outline
     // Clockwise on screen, so the fill is on each edge's right: fill style 1.
     const int n = std::max(
-        {2, Swf::BitWriter::signedBits(sideTwips), Swf::BitWriter::signedBits(-sideTwips)});
+        {2, Swf::BitWriter::signedBits(widthTwips), Swf::BitWriter::signedBits(-widthTwips),
+         Swf::BitWriter::signedBits(heightTwips), Swf::BitWriter::signedBits(-heightTwips)});
     const struct {
         bool vertical;
         int delta;
-    } edges[] = {{false, sideTwips}, {true, sideTwips}, {false, -sideTwips}, {true, -sideTwips}};
+    } edges[] = {
+        {false, widthTwips}, {true, heightTwips}, {false, -widthTwips}, {true, -heightTwips}};
     for (const auto& e : edges) {
         bits.writeUnsigned(1, 1); // edge
         bits.writeUnsigned(1, 1); // straight
@@ -154,14 +167,94 @@ QByteArray translateMatrix(int x, int y) {
 }
 
 // PlaceObject2: the first placement names the character, later ones move it.
-QByteArray placeSquare(bool first, int x, int y) {
+QByteArray placeShape(int id, int depth, bool first, int x, int y) {
     constexpr char kHasMatrix = 0x04, kHasCharacter = 0x02, kMove = 0x01;
     QByteArray body;
     body.append(first ? char(kHasMatrix | kHasCharacter) : char(kHasMatrix | kMove));
-    appendU16(body, kDepth);
+    appendU16(body, depth);
     if (first)
-        appendU16(body, kShapeId);
+        appendU16(body, id);
     body.append(translateMatrix(x, y));
+    return body;
+}
+
+// The document class: its constructor calls the base's, traces the stage's
+// frame rate (the stage is there in the constructor of a root), then adds
+// one frame script per frame that has statements. A statement traces a text
+// ("trace=TEXT"), the frame ("trace-frame"), or stops ("stop") or goes to
+// a frame and stops ("goto-stop=N").
+QByteArray documentClass(const MovieOptions& o) {
+    Abc::Writer w;
+    const auto pub = [&w](const char* n) { return w.publicName(QString::fromLatin1(n)); };
+    const qsizetype dot = o.classBase.lastIndexOf(u'.');
+    const int base =
+        w.publicName(o.classBase.mid(dot + 1), o.classBase.left(std::max<qsizetype>(dot, 0)));
+    const int name = w.publicName(o.documentClass);
+    const int own = w.ns(Abc::kPrivateNs, o.documentClass);
+    const int trace = pub("trace");
+
+    QList<Abc::Trait> traits;
+    Abc::Code constructor;
+    constructor.getLocal(0).pushScope().getLocal(0).constructSuper(0);
+    constructor.findPropStrict(trace)
+        .pushString(w.string(QStringLiteral("stage ")))
+        .getLocal(0)
+        .getProperty(pub("stage"))
+        .getProperty(pub("frameRate"))
+        .add()
+        .callPropVoid(trace, 1);
+    for (auto it = o.frameScripts.cbegin(); it != o.frameScripts.cend(); ++it) {
+        Abc::Code script;
+        script.getLocal(0).pushScope();
+        for (const QString& statement : it.value()) {
+            const QString arg = statement.section(u'=', 1);
+            if (statement.startsWith(QLatin1String("trace="))) {
+                script.findPropStrict(trace).pushString(w.string(arg)).callPropVoid(trace, 1);
+            } else if (statement == QLatin1String("trace-frame")) {
+                script.findPropStrict(trace)
+                    .pushString(w.string(QStringLiteral("frame ")))
+                    .getLocal(0)
+                    .getProperty(pub("currentFrame"))
+                    .add()
+                    .callPropVoid(trace, 1);
+            } else if (statement == QLatin1String("stop")) {
+                script.getLocal(0).callPropVoid(pub("stop"), 0);
+            } else if (statement.startsWith(QLatin1String("goto-stop="))) {
+                script.getLocal(0).pushShort(arg.toInt()).callPropVoid(pub("gotoAndStop"), 1);
+            }
+        }
+        script.returnVoid();
+        const int method = w.qname(own, QStringLiteral("frame%1").arg(it.key()));
+        traits.append({method, Abc::Trait::Method, w.method(0, script, 1), 0});
+        constructor.getLocal(0)
+            .pushShort(it.key() - 1)
+            .getLocal(0)
+            .getProperty(method)
+            .callPropVoid(pub("addFrameScript"), 2);
+    }
+    constructor.returnVoid();
+    const std::uint8_t flags = Abc::kClassSealed | (o.finalClass ? Abc::kClassFinal : 0);
+    const int classIndex = w.addClass(name, base, flags, w.method(0, constructor, 1), traits);
+    Abc::Code init;
+    init.getLocal(0).pushScope().getScopeObject(0).getLex(base).newClass(classIndex);
+    init.initProperty(name).returnVoid();
+    w.addScript(w.method(0, init, 1), {{name, Abc::Trait::Class, classIndex, 0}});
+
+    QByteArray body;
+    body.append(QByteArray(4, '\0')); // executed at once
+    body.append("main");
+    body.append('\0');
+    body.append(w.finish());
+    return body;
+}
+
+// SymbolClass: the root (id 0) is an instance of the class.
+QByteArray rootSymbol(const QString& className) {
+    QByteArray body;
+    appendU16(body, 1);
+    appendU16(body, 0);
+    body.append(className.toUtf8());
+    body.append('\0');
     return body;
 }
 
@@ -200,10 +293,19 @@ QByteArray makeMovie(const MovieOptions& o) {
     const int travel = o.width - side; // pixels the square can move
     const int step = o.frames > 1 ? std::max(1, travel / (o.frames - 1)) : 0;
     const int y = (o.height - side) / 2 * kTwips;
-    w.tag(Swf::kDefineShape, squareShape(side * kTwips));
+    w.tag(Swf::kDefineShape, rectangleShape(kShapeId, side * kTwips, side * kTwips, kOrange));
+    if (o.coverFrom > 0)
+        w.tag(Swf::kDefineShape,
+              rectangleShape(kCoverId, o.width * kTwips, o.height * kTwips, o.cover));
     for (int frame = 1; frame <= o.frames; ++frame) {
         const int x = (frame - 1) * step % (std::max(0, travel) + 1) * kTwips;
-        w.tag(Swf::kPlaceObject2, placeSquare(frame == 1, x, y));
+        w.tag(Swf::kPlaceObject2, placeShape(kShapeId, kDepth, frame == 1, x, y));
+        if (frame == o.coverFrom)
+            w.tag(Swf::kPlaceObject2, placeShape(kCoverId, kDepth + 1, true, 0, 0));
+        if (frame == 1 && !o.documentClass.isEmpty()) {
+            w.tag(Swf::kDoAbc, documentClass(o));
+            w.tag(Swf::kSymbolClass, rootSymbol(o.documentClass));
+        }
         if (frame == 1 && o.toneHz > 0) {
             w.tag(kDefineSound, toneSound(o.toneHz));
             w.tag(kStartSound, startTone());
@@ -253,8 +355,18 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption action("action", "Frame (1-based) and a statement for it.",
                                     "FRAME:WHAT");
     const QCommandLineOption tone("tone", "A tone of this pitch from the first frame on.", "HZ");
-    parser.addOptions(
-        {version, frames, rate, size, stopAt, compress, as3, background, action, tone});
+    const QCommandLineOption cover("cover", "From this frame on, the stage in a colour.",
+                                   "FRAME:RRGGBB");
+    const QCommandLineOption documentClass(
+        "class",
+        "ActionScript 3 with a document class of this name; --action and --stop-at "
+        "become its frame scripts (trace=TEXT, trace-frame, stop, goto-stop=N).",
+        "NAME");
+    const QCommandLineOption classBase("class-base", "Its base (default flash.display.MovieClip).",
+                                       "QNAME", QStringLiteral("flash.display.MovieClip"));
+    const QCommandLineOption finalClass("final", "Mark the document class final.");
+    parser.addOptions({version, frames, rate, size, stopAt, compress, as3, background, action, tone,
+                       cover, documentClass, classBase, finalClass});
     parser.addPositionalArgument("output", "The .swf file to write.");
     parser.process(app);
 
@@ -284,9 +396,25 @@ int main(int argc, char* argv[]) {
         o.compression = Swf::SwfWriter::Compression::Lzma;
     else
         return fail("--compress must be none, zlib or lzma");
-    o.as3 = parser.isSet(as3);
-    if (o.as3 && parser.isSet(stopAt))
-        return fail("--stop-at needs actions, which an --as3 movie leaves out");
+    o.documentClass = parser.value(documentClass);
+    o.classBase = parser.value(classBase);
+    o.finalClass = parser.isSet(finalClass);
+    o.as3 = parser.isSet(as3) || !o.documentClass.isEmpty();
+    if (!o.documentClass.isEmpty() && o.version < 9)
+        return fail("--class needs --version 9 or later");
+    if (o.as3 && parser.isSet(stopAt)) {
+        if (o.documentClass.isEmpty())
+            return fail("--stop-at needs code: give --class");
+        o.frameScripts[o.stopAt].append(QStringLiteral("stop"));
+    }
+    if (parser.isSet(cover)) {
+        const QRegularExpressionMatch c =
+            QRegularExpression("^(\\d+):([0-9A-Fa-f]{6})$").match(parser.value(cover));
+        if (!c.hasMatch() || !parseInt(c.captured(1), 1, o.frames, &o.coverFrom))
+            return fail("--cover must be FRAME:RRGGBB");
+        const uint v = c.captured(2).toUInt(nullptr, 16);
+        o.cover = {std::uint8_t(v >> 16), std::uint8_t(v >> 8), std::uint8_t(v)};
+    }
     const QString colour = parser.value(background);
     if (!QRegularExpression("^[0-9A-Fa-f]{6}$").match(colour).hasMatch())
         return fail("--background must be six hex digits, RRGGBB");
@@ -295,8 +423,11 @@ int main(int argc, char* argv[]) {
     for (const QString& given : parser.values(action)) {
         const qsizetype colon = given.indexOf(u':');
         int frame = 0;
-        if (colon < 0 || !parseInt(given.left(colon), 1, o.frames, &frame) || o.as3 ||
-            !addAction(given.mid(colon + 1), o.actions[frame]))
+        if (colon < 0 || !parseInt(given.left(colon), 1, o.frames, &frame))
+            return fail(QStringLiteral("cannot use --action %1").arg(given));
+        if (!o.documentClass.isEmpty())
+            o.frameScripts[frame].append(given.mid(colon + 1));
+        else if (o.as3 || !addAction(given.mid(colon + 1), o.actions[frame]))
             return fail(QStringLiteral("cannot use --action %1").arg(given));
     }
     if (parser.isSet(tone) && !parseInt(parser.value(tone), 20, 10000, &o.toneHz))

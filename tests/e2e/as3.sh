@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# ActionScript 3 programs through the window. One holds its first frame (a
+# title screen) and turns blue from frame 120: a drag of the position bar to
+# three quarters shows the blue frame, and the bar stays where the program
+# is. One whose document class is final cannot take the player's class: it
+# still plays.
+#   as3.sh PLAYER MAKE_APP_FOLDER SWFGEN DEMO_DIR ENGINE_DIR
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+e2e_begin "$@"
+first=$(head -n1 "$demo/catalogue/b01.txt" | tr -d '\r')
+second=$(sed -n 2p "$demo/catalogue/b01.txt" | tr -d '\r')
+"$swfgen" --version 10 --class Main --frames 240 --rate 12 --size 1016x711 --background C00000 \
+  --stop-at 1 --cover 120:0000C0 "$app/res/fla/$first.swf"
+"$swfgen" --version 10 --class Main --final --frames 240 --rate 12 --size 1016x711 \
+  --background C0C000 "$app/res/fla/$second.swf"
+e2e_start
+
+xdotool mousemove 900 82 click 1
+wait_for_pixel 10 100 110 192,0,0 || fail "the program's first frame does not show"
+sleep 2
+[ "$(screen_pixel 100 110)" = 192,0,0 ] || fail "the program did not hold its first frame"
+thumb=$(thumb_x)
+[ -n "$thumb" ] || fail "no thumb on the position bar"
+xdotool mousemove $((thumb + 3)) 665 mousedown 1 mousemove 300 665 sleep 0.2 mousemove 430 665 \
+  sleep 0.2 mouseup 1 mousemove 700 400
+wait_for_pixel 3 100 110 0,0,192 || fail "the drag did not bring the program's blue frame"
+moved=$(thumb_x)
+[ "$moved" -gt 380 ] || fail "the bar does not show where the program is (thumb at $moved)"
+
+xdotool mousemove 900 100 click 1
+wait_for_pixel 10 100 110 192,192,0 || fail "the program with a final class does not show"
+before=$(player_area_sum)
+sleep 0.5
+[ "$(player_area_sum)" != "$before" ] || fail "the program with a final class stands still"
+echo "PASS: a drag showed the ActionScript 3 program's frame; a final class still plays"
