@@ -310,6 +310,21 @@ private slots:
         }
     }
 
+    // An ActionScript 3 program whose constructor never returns (it throws)
+    // never answers the added class's probe: it is loaded again as it is,
+    // its position counted by time.
+    void aProgramThatNeverAnswersPlaysAsItIs() {
+        m_player->setMovie(
+            movie(QStringLiteral("throws.swf"), {"--version", "10", "--class", "Main", "--throws",
+                                                 "--frames", "240", "--rate", "24"}));
+        m_player->play();
+        QVERIFY(m_player->hasExactFrames());
+        QVERIFY(waitFor([this] { return !m_player->hasExactFrames(); }, 9000));
+        QVERIFY(m_player->playing());
+        QTest::qWait(500);
+        QVERIFY(m_player->frameNum() > 0);
+    }
+
     // An ActionScript 3 program that cannot take the host's class (its
     // document class is final) plays as it is; its position follows playing
     // time.

@@ -57,6 +57,7 @@ struct MovieOptions {
     QString documentClass;
     QString classBase = QStringLiteral("flash.display.MovieClip");
     bool finalClass = false;
+    bool classThrows = false; // its constructor throws once the stage is traced
     QMap<int, QStringList> frameScripts;
 };
 
@@ -203,6 +204,8 @@ QByteArray documentClass(const MovieOptions& o) {
         .getProperty(pub("frameRate"))
         .add()
         .callPropVoid(trace, 1);
+    if (o.classThrows)
+        constructor.pushString(w.string(QStringLiteral("broken"))).throwValue();
     for (auto it = o.frameScripts.cbegin(); it != o.frameScripts.cend(); ++it) {
         Abc::Code script;
         script.getLocal(0).pushScope();
@@ -365,8 +368,9 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption classBase("class-base", "Its base (default flash.display.MovieClip).",
                                        "QNAME", QStringLiteral("flash.display.MovieClip"));
     const QCommandLineOption finalClass("final", "Mark the document class final.");
+    const QCommandLineOption classThrows("throws", "The document class's constructor throws.");
     parser.addOptions({version, frames, rate, size, stopAt, compress, as3, background, action, tone,
-                       cover, documentClass, classBase, finalClass});
+                       cover, documentClass, classBase, finalClass, classThrows});
     parser.addPositionalArgument("output", "The .swf file to write.");
     parser.process(app);
 
@@ -399,6 +403,7 @@ int main(int argc, char* argv[]) {
     o.documentClass = parser.value(documentClass);
     o.classBase = parser.value(classBase);
     o.finalClass = parser.isSet(finalClass);
+    o.classThrows = parser.isSet(classThrows);
     o.as3 = parser.isSet(as3) || !o.documentClass.isEmpty();
     if (!o.documentClass.isEmpty() && o.version < 9)
         return fail("--class needs --version 9 or later");

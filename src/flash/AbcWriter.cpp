@@ -30,6 +30,7 @@ enum Opcode : std::uint8_t {
     kAdd = 0xA0,
     kEquals = 0xAB,
     kNot = 0x96,
+    kThrow = 0x03,
 };
 
 constexpr std::uint8_t kQName = 0x07;
@@ -189,6 +190,10 @@ Code& Code::equals() {
 
 Code& Code::notOp() {
     return op(kNot, 0);
+}
+
+Code& Code::throwValue() {
+    return op(kThrow, -1);
 }
 
 // ---- Writer ----

@@ -57,6 +57,7 @@ public:
     Code& add();
     Code& equals();
     Code& notOp();
+    Code& throwValue();
 
     const QByteArray& bytes() const { return m_bytes; }
     int maxStack() const { return m_maxStack; }
