@@ -105,6 +105,20 @@ class TestEngine : public QObject {
         return traces;
     }
 
+    // What the program traces through the player (started and playing) and
+    // played directly, in the same run.
+    void tracesBothWays(const QString& program, QStringList* hosted, QStringList* direct) {
+        m_player->setTraceForwarding(true);
+        auto connection = connect(m_player, &RuffleFlashPlayer::traced, this,
+                                  [hosted](const QString& m) { hosted->append(m); });
+        m_player->setMovie(program);
+        m_player->play();
+        *direct = tracesPlayedDirectly(program);
+        waitFor([&] { return hosted->size() >= direct->size(); }, 8000);
+        disconnect(connection);
+        m_player->setTraceForwarding(false);
+    }
+
     // A value of the player page, as its script sees it.
     QVariant pageValue(const QString& script) {
         QWebEngineView* view = m_player->widget()->findChild<QWebEngineView*>();
@@ -226,16 +240,8 @@ private slots:
                   "5:trace-expr=_level0._totalframes", "8:goto-stop=20", "20:trace=at20",
                   "20:load=companion.swf,_level0"});
 
-        QStringList hosted;
-        m_player->setTraceForwarding(true);
-        auto connection = connect(m_player, &RuffleFlashPlayer::traced, this,
-                                  [&](const QString& m) { hosted.append(m); });
-        m_player->setMovie(program);
-        m_player->play();
-        const QStringList direct = tracesPlayedDirectly(program);
-        QVERIFY(waitFor([&] { return hosted.size() >= direct.size(); }, 8000));
-        disconnect(connection);
-        m_player->setTraceForwarding(false);
+        QStringList hosted, direct;
+        tracesBothWays(program, &hosted, &direct);
 
         QCOMPARE(direct.size(), 9);
         QVERIFY2(direct.mid(0, 2) == QStringList({"_level0", "/"}), qPrintable(direct.join(u',')));
@@ -284,16 +290,8 @@ private slots:
                   options + QStringList{"--class", "Main", "--frames", "240", "--rate", "24",
                                         "--action", "1:trace-frame", "--action", "3:trace=three",
                                         "--action", "6:trace-frame", "--stop-at", "6"});
-        QStringList hosted;
-        m_player->setTraceForwarding(true);
-        auto connection = connect(m_player, &RuffleFlashPlayer::traced, this,
-                                  [&](const QString& m) { hosted.append(m); });
-        m_player->setMovie(program);
-        m_player->play();
-        const QStringList direct = tracesPlayedDirectly(program);
-        QVERIFY(waitFor([&] { return hosted.size() >= direct.size(); }, 8000));
-        disconnect(connection);
-        m_player->setTraceForwarding(false);
+        QStringList hosted, direct;
+        tracesBothWays(program, &hosted, &direct);
         QCOMPARE(direct, (QStringList{"stage 24", "frame 1", "three", "frame 6"}));
         QCOMPARE(hosted, direct);
 

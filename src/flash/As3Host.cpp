@@ -4,6 +4,7 @@
 #include "AbcWriter.h"
 #include "HostMovie.h"
 #include "SwfInfo.h"
+#include "SwfWriter.h"
 
 #include <QHash>
 #include <QList>
@@ -12,13 +13,8 @@ namespace As3Host {
 
 namespace {
 
-constexpr int kShowFrame = 1;
-constexpr int kFileAttributes = 69;
-constexpr int kDoAbcOld = 72;
-constexpr int kSymbolClass = 76;
-constexpr int kDoAbc = 82;
-constexpr std::uint8_t kActionScript3Flag = 0x08;
-constexpr std::uint32_t kLazyInitialize = 1;
+using namespace Swf;
+constexpr std::uint32_t kLazyInitialize = 1; // DoABC: run the script when first needed
 const QString kMovieClip = QStringLiteral("flash.display.MovieClip");
 
 std::uint32_t le32(const char* p) {
@@ -190,7 +186,7 @@ std::optional<QByteArray> rewrite(const QByteArray& program, QString* why) {
             break; // what the first frame defines is what matters
     }
     if (tags.isEmpty() || tags.first().code != kFileAttributes || tags.first().length < 1 ||
-        !(std::uint8_t(swf[tags.first().body]) & kActionScript3Flag))
+        !(std::uint8_t(swf[tags.first().body]) & kActionScript3))
         return refuse(why, QStringLiteral("not ActionScript 3"));
 
     QHash<QString, Abc::ClassInfo> classes;

@@ -18,6 +18,7 @@ enum TagCode : int {
     kPlaceObject2 = 26,
     kRemoveObject2 = 28,
     kFileAttributes = 69,
+    kDoAbcOld = 72,
     kSymbolClass = 76,
     kDoAbc = 82,
 };
