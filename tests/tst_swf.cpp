@@ -703,12 +703,14 @@ private slots:
             const QByteArray added = after.takeAt(symbol - 1).second;
             const auto defined = Abc::readClasses(added.mid(added.indexOf('\0', 4) + 1));
             QVERIFY(defined && defined->size() == 1);
-            QCOMPARE(defined->first().name, As3Host::kClassName);
+            const QString base = root.isEmpty() ? QStringLiteral("flash.display.MovieClip") : root;
+            QCOMPARE(defined->first().name, As3Host::className(base));
+            QCOMPARE(defined->first().name.section(u'.', -1), base.section(u'.', -1));
             QCOMPARE(defined->first().superName,
                      root.isEmpty() ? QStringLiteral("flash.display.MovieClip") : root);
             QVERIFY(added.contains("kibuFrame") && added.contains("kibuGotoStop"));
             QCOMPARE(after.at(symbol - 1).second,
-                     hex("01000000") + As3Host::kClassName.toUtf8() + '\0');
+                     hex("01000000") + As3Host::className(base).toUtf8() + '\0');
             if (root.isEmpty())
                 after.removeAt(symbol - 1); // added with the class
             else

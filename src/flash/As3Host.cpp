@@ -60,10 +60,10 @@ std::pair<QString, QString> split(const QString& qualified) {
 QByteArray rootClass(const QString& base, std::uint8_t baseFlags) {
     using namespace Abc;
     Writer w;
-    const auto [package, name] = split(kClassName);
+    const auto [package, name] = split(As3Host::className(base));
     const auto [basePackage, baseName] = split(base);
     const int className = w.publicName(name, package);
-    const int own = w.ns(kPrivateNs, kClassName);
+    const int own = w.ns(kPrivateNs, As3Host::className(base));
     const int state = w.qname(own, QStringLiteral("state"));
     const auto pub = [&w](const char* n) { return w.publicName(QString::fromLatin1(n)); };
 
@@ -152,6 +152,10 @@ std::optional<QByteArray> plainForm(const QByteArray& program) {
 }
 
 } // namespace
+
+QString className(const QString& base) {
+    return kPackage + u'.' + split(base).second;
+}
 
 std::optional<QByteArray> rewrite(const QByteArray& program, QString* why) {
     const std::optional<QByteArray> plain = plainForm(program);
@@ -252,8 +256,8 @@ std::optional<QByteArray> rewrite(const QByteArray& program, QString* why) {
         const Tag& t = tags[symbolTag];
         const QByteArray oldBody = swf.mid(t.body, t.length);
         const qsizetype nameEnd = oldBody.indexOf('\0', rootEntry + 2);
-        inserted += tag(kSymbolClass,
-                        oldBody.left(rootEntry + 2) + kClassName.toUtf8() + oldBody.mid(nameEnd));
+        inserted += tag(kSymbolClass, oldBody.left(rootEntry + 2) + className(document).toUtf8() +
+                                          oldBody.mid(nameEnd));
         where = t.start;
         replaced = t.body + t.length - t.start;
     } else {
@@ -262,7 +266,7 @@ std::optional<QByteArray> rewrite(const QByteArray& program, QString* why) {
         QByteArray symbol;
         appendU16(symbol, 1);
         appendU16(symbol, 0);
-        symbol += kClassName.toUtf8() + '\0';
+        symbol += className(kMovieClip).toUtf8() + '\0';
         inserted += tag(kSymbolClass, symbol);
         where = tags.last().code == kShowFrame ? tags.last().start : swf.size();
     }

@@ -14,8 +14,13 @@
 // every other byte stays as it was.
 namespace As3Host {
 
-// The added class, as SymbolClass names it.
-inline const QString kClassName = QStringLiteral("kibu.player.ProgramRoot");
+// The added class's package. Its own name is the program's class's, so that
+// the root still reads as "[object Main]".
+inline const QString kPackage = QStringLiteral("kibu.player");
+
+// The added class, as SymbolClass names it, for a document class ("pkg.Name",
+// or flash.display.MovieClip without one).
+QString className(const QString& base);
 
 // The rewritten program (uncompressed), or nothing, with the reason, when it
 // cannot be rewritten: not an ActionScript 3 SWF, an unreadable ABC, a
