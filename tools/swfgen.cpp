@@ -182,8 +182,8 @@ QByteArray placeShape(int id, int depth, bool first, int x, int y) {
 // The document class: its constructor calls the base's, traces the stage's
 // frame rate (the stage is there in the constructor of a root), then adds
 // one frame script per frame that has statements. A statement traces a text
-// ("trace=TEXT"), the frame ("trace-frame"), or stops ("stop") or goes to
-// a frame and stops ("goto-stop=N").
+// ("trace=TEXT"), the frame ("trace-frame"), the root itself ("trace-this"),
+// or stops ("stop") or goes to a frame and stops ("goto-stop=N").
 QByteArray documentClass(const MovieOptions& o) {
     Abc::Writer w;
     const auto pub = [&w](const char* n) { return w.publicName(QString::fromLatin1(n)); };
@@ -220,6 +220,8 @@ QByteArray documentClass(const MovieOptions& o) {
                     .getProperty(pub("currentFrame"))
                     .add()
                     .callPropVoid(trace, 1);
+            } else if (statement == QLatin1String("trace-this")) {
+                script.findPropStrict(trace).getLocal(0).callPropVoid(trace, 1);
             } else if (statement == QLatin1String("stop")) {
                 script.getLocal(0).callPropVoid(pub("stop"), 0);
             } else if (statement.startsWith(QLatin1String("goto-stop="))) {
@@ -363,7 +365,7 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption documentClass(
         "class",
         "ActionScript 3 with a document class of this name; --action and --stop-at "
-        "become its frame scripts (trace=TEXT, trace-frame, stop, goto-stop=N).",
+        "become its frame scripts (trace=TEXT, trace-frame, trace-this, stop, goto-stop=N).",
         "NAME");
     const QCommandLineOption classBase("class-base", "Its base (default flash.display.MovieClip).",
                                        "QNAME", QStringLiteral("flash.display.MovieClip"));
