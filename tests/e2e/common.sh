@@ -12,7 +12,7 @@ e2e_begin() {
   if [ "${1:-}" != --inside ]; then
     e2e_outer=$(mktemp -d)
     trap 'rm -rf "$e2e_outer"' EXIT
-    xvfb-run -a -s "-screen 0 1280x800x24" "$0" --inside "$e2e_outer" "$@"
+    "$(dirname "${BASH_SOURCE[0]}")/../own-display.sh" "$0" --inside "$e2e_outer" "$@"
     exit $?
   fi
   swfgen=$5 demo=$6
