@@ -12,6 +12,10 @@
 //   trace-expr=A.B.C  trace(A.B.C), e.g. this, _target, _level0._totalframes
 //   goto-stop=N       _level0.gotoAndStop(N)
 //   load=URL,TARGET   loadMovie(URL, TARGET); a target "_levelN" is loadMovieNum
+//
+// --busy N makes a busy cartoon scene of N gradient shapes; --frame-code
+// shows the frame number as stripes a screenshot can read; --trace-time
+// traces each frame with its getTimer().
 
 #include "flash/AbcWriter.h"
 #include "flash/SwfWriter.h"
@@ -32,6 +36,12 @@ constexpr int kShapeId = 1;
 constexpr int kDepth = 1;
 constexpr int kSoundId = 2;
 constexpr int kCoverId = 3;
+constexpr int kCodeIds = 4;  // 4 black, 5 white
+constexpr int kBusyIds = 10; // the busy scene's gradients, kBusyColours of them
+constexpr int kBusyColours = 6;
+constexpr int kBusyDepth = 100;
+constexpr int kCodeDepth = 20000;
+constexpr int kDefineShape3 = 32;
 constexpr Swf::Rgb kOrange{0xFF, 0x8C, 0x00};
 // Tag codes of the sound tags (the writer knows the others).
 constexpr int kDefineSound = 14;
@@ -59,6 +69,9 @@ struct MovieOptions {
     bool finalClass = false;
     bool classThrows = false; // its constructor throws once the stage is traced
     QMap<int, QStringList> frameScripts;
+    int busyShapes = 0;     // gradient, half-transparent shapes moving and scaling each frame
+    bool frameCode = false; // the frame number in eight black and white stripes along the top
+    bool traceTime = false; // every frame traces "frame N T", T from getTimer()
 };
 
 // One --action statement appended to a frame's actions; false when it does
@@ -176,6 +189,81 @@ QByteArray placeShape(int id, int depth, bool first, int x, int y) {
     if (first)
         appendU16(body, id);
     body.append(translateMatrix(x, y));
+    return body;
+}
+
+// MATRIX with a scale (16.16 fixed point) and a translation in twips.
+QByteArray scaleMatrix(double sx, double sy, int x, int y) {
+    Swf::BitWriter bits;
+    const int fx = int(std::lround(sx * 65536)), fy = int(std::lround(sy * 65536));
+    bits.writeUnsigned(1, 1); // scale
+    const int ns = std::max(Swf::BitWriter::signedBits(fx), Swf::BitWriter::signedBits(fy));
+    bits.writeUnsigned(std::uint32_t(ns), 5);
+    bits.writeSigned(fx, ns);
+    bits.writeSigned(fy, ns);
+    bits.writeUnsigned(0, 1); // no rotation
+    const int n = std::max(Swf::BitWriter::signedBits(x), Swf::BitWriter::signedBits(y));
+    bits.writeUnsigned(std::uint32_t(n), 5);
+    bits.writeSigned(x, n);
+    bits.writeSigned(y, n);
+    return bits.bytes();
+}
+
+// DefineShape3: a square of side twips around the origin, filled with a
+// radial gradient from one half-transparent colour to another, no outline.
+QByteArray gradientSquare(int id, int side, Swf::Rgb inner, Swf::Rgb outer) {
+    QByteArray body;
+    appendU16(body, id);
+    const int half = side / 2;
+    body.append(Swf::encodeRect({-half, half, -half, half}));
+    body.append(char(1));    // one fill style
+    body.append(char(0x12)); // radial gradient
+    // The gradient square spans 32768 twips; scaled onto the shape.
+    body.append(scaleMatrix(double(side) / 32768, double(side) / 32768, 0, 0));
+    body.append(char(2)); // two stops
+    for (const auto& [ratio, c] : {std::pair{0, inner}, std::pair{255, outer}}) {
+        body.append(char(ratio));
+        appendRgb(body, c);
+        body.append(char(ratio == 0 ? 0xC0 : 0x50)); // alpha
+    }
+    body.append(char(0)); // no line styles
+    Swf::BitWriter bits;
+    bits.writeUnsigned(1, 4); // fill style index bits
+    bits.writeUnsigned(0, 4); // no line style bits
+    bits.writeUnsigned(0, 1); // style change
+    bits.writeUnsigned(0, 1);
+    bits.writeUnsigned(0, 1); // no line style
+    bits.writeUnsigned(1, 1); // fill style 1
+    bits.writeUnsigned(0, 1);
+    bits.writeUnsigned(1, 1); // move to the top left corner
+    const int m = std::max(2, Swf::BitWriter::signedBits(-half));
+    bits.writeUnsigned(std::uint32_t(m), 5);
+    bits.writeSigned(-half, m);
+    bits.writeSigned(-half, m);
+    bits.writeUnsigned(1, 1);
+    const int n = std::max(2, Swf::BitWriter::signedBits(-side));
+    for (const auto& [vertical, delta] :
+         {std::pair{false, side}, {true, side}, {false, -side}, {true, -side}}) {
+        bits.writeUnsigned(1, 1); // straight edge
+        bits.writeUnsigned(1, 1);
+        bits.writeUnsigned(std::uint32_t(n - 2), 4);
+        bits.writeUnsigned(0, 1);
+        bits.writeUnsigned(vertical ? 1 : 0, 1);
+        bits.writeSigned(delta, n);
+    }
+    bits.writeUnsigned(0, 6);
+    body.append(bits.bytes());
+    return body;
+}
+
+// PlaceObject2 that puts character id at a depth, replacing what was there
+// unless it is the first.
+QByteArray replaceAt(int id, int depth, bool first, const QByteArray& matrix) {
+    QByteArray body;
+    body.append(char(0x04 | 0x02 | (first ? 0 : 0x01))); // matrix, character, move
+    appendU16(body, depth);
+    appendU16(body, id);
+    body.append(matrix);
     return body;
 }
 
@@ -302,9 +390,51 @@ QByteArray makeMovie(const MovieOptions& o) {
     if (o.coverFrom > 0)
         w.tag(Swf::kDefineShape,
               rectangleShape(kCoverId, o.width * kTwips, o.height * kTwips, o.cover));
+    if (o.frameCode) {
+        const int width = o.width * kTwips / 8 - kOutlineTwips;
+        for (int white = 0; white < 2; ++white)
+            w.tag(Swf::kDefineShape,
+                  rectangleShape(kCodeIds + white, width, 24 * kTwips,
+                                 white ? Swf::Rgb{0xFF, 0xFF, 0xFF} : Swf::Rgb{0, 0, 0}));
+    }
+    const Swf::Rgb busyColours[kBusyColours] = {{0xFF, 0x40, 0x40}, {0x40, 0xC0, 0xFF},
+                                                {0xFF, 0xE0, 0x30}, {0x60, 0xE0, 0x60},
+                                                {0xC0, 0x60, 0xFF}, {0xFF, 0xA0, 0xC0}};
+    if (o.busyShapes > 0)
+        for (int c = 0; c < kBusyColours; ++c)
+            w.tag(kDefineShape3, gradientSquare(kBusyIds + c, 120 * kTwips, busyColours[c],
+                                                busyColours[(c + 2) % kBusyColours]));
     for (int frame = 1; frame <= o.frames; ++frame) {
         const int x = (frame - 1) * step % (std::max(0, travel) + 1) * kTwips;
         w.tag(Swf::kPlaceObject2, placeShape(kShapeId, kDepth, frame == 1, x, y));
+        for (int i = 0; i < o.busyShapes; ++i) {
+            // Each on a path of its own across the stage, growing and shrinking.
+            const double a = frame * 0.06 + i * 0.7;
+            const int bx =
+                int((o.width / 2.0 + (o.width / 2.0 - 30) * std::sin(a * 1.3 + i)) * kTwips);
+            const int by =
+                int((o.height / 2.0 + (o.height / 2.0 - 30) * std::cos(a * 0.9 + 2 * i)) * kTwips);
+            const double scale = 0.7 + 0.5 * std::sin(a * 2 + i);
+            QByteArray place;
+            place.append(char(frame == 1 ? 0x06 : 0x05)); // matrix, and character or move
+            appendU16(place, kBusyDepth + i);
+            if (frame == 1)
+                appendU16(place, kBusyIds + i % kBusyColours);
+            place.append(scaleMatrix(scale, scale, bx, by));
+            w.tag(Swf::kPlaceObject2, place);
+        }
+        if (o.frameCode)
+            for (int bit = 0; bit < 8; ++bit) {
+                const bool white = ((frame - 1) & 0xFF) >> bit & 1;
+                const bool wasWhite = frame > 1 && ((frame - 2) & 0xFF) >> bit & 1;
+                if (frame == 1 || white != wasWhite)
+                    w.tag(
+                        Swf::kPlaceObject2,
+                        replaceAt(kCodeIds + white, kCodeDepth + bit, frame == 1,
+                                  translateMatrix((bit * o.width / 8) * kTwips + kOutlineTwips / 2,
+                                                  kOutlineTwips / 2)));
+            }
+
         if (frame == o.coverFrom)
             w.tag(Swf::kPlaceObject2, placeShape(kCoverId, kDepth + 1, true, 0, 0));
         if (frame == 1 && !o.documentClass.isEmpty()) {
@@ -315,8 +445,11 @@ QByteArray makeMovie(const MovieOptions& o) {
             w.tag(kDefineSound, toneSound(o.toneHz));
             w.tag(kStartSound, startTone());
         }
-        if (o.actions.contains(frame))
-            w.doAction(o.actions.value(frame));
+        Swf::ActionWriter actions = o.actions.value(frame);
+        if (o.traceTime)
+            actions.pushString(QStringLiteral("frame %1 ").arg(frame)).getTime().add2().trace();
+        if (o.traceTime || o.actions.contains(frame))
+            w.doAction(actions);
         if (frame == o.stopAt && !o.as3)
             w.doAction(Swf::ActionWriter().stop());
         w.showFrame();
@@ -371,8 +504,18 @@ int main(int argc, char* argv[]) {
                                        "QNAME", QStringLiteral("flash.display.MovieClip"));
     const QCommandLineOption finalClass("final", "Mark the document class final.");
     const QCommandLineOption classThrows("throws", "The document class's constructor throws.");
+    const QCommandLineOption busy("busy",
+                                  "This many gradient, half-transparent shapes that move "
+                                  "and scale every frame: a busy cartoon scene.",
+                                  "N");
+    const QCommandLineOption frameCode(
+        "frame-code", "The frame number (modulo 256) in eight black and white stripes along the "
+                      "top, lowest bit on the left.");
+    const QCommandLineOption traceTime("trace-time", "Every frame traces \"frame N T\", T its "
+                                                     "getTimer() in ms (ActionScript 1).");
     parser.addOptions({version, frames, rate, size, stopAt, compress, as3, background, action, tone,
-                       cover, documentClass, classBase, finalClass, classThrows});
+                       cover, documentClass, classBase, finalClass, classThrows, busy, frameCode,
+                       traceTime});
     parser.addPositionalArgument("output", "The .swf file to write.");
     parser.process(app);
 
@@ -437,6 +580,12 @@ int main(int argc, char* argv[]) {
         else if (o.as3 || !addAction(given.mid(colon + 1), o.actions[frame]))
             return fail(QStringLiteral("cannot use --action %1").arg(given));
     }
+    if (parser.isSet(busy) && !parseInt(parser.value(busy), 1, 2000, &o.busyShapes))
+        return fail("--busy must be 1 to 2000 shapes");
+    o.frameCode = parser.isSet(frameCode);
+    o.traceTime = parser.isSet(traceTime);
+    if (o.traceTime && o.as3)
+        return fail("--trace-time is ActionScript 1");
     if (parser.isSet(tone) && !parseInt(parser.value(tone), 20, 10000, &o.toneHz))
         return fail("--tone must be 20 to 10000 Hz");
     if (parser.positionalArguments().size() != 1)

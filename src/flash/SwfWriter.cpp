@@ -136,6 +136,12 @@ ActionWriter& ActionWriter::returnValue() {
 ActionWriter& ActionWriter::trace() {
     return record(0x26, {});
 }
+ActionWriter& ActionWriter::getTime() {
+    return record(0x34, {});
+}
+ActionWriter& ActionWriter::add2() {
+    return record(0x47, {});
+}
 ActionWriter& ActionWriter::deleteMember() {
     return record(0x3A, {});
 }

@@ -48,6 +48,8 @@ public:
     ActionWriter& trace();        // 0x26
     ActionWriter& deleteMember(); // 0x3A: object, name -> whether it went
     ActionWriter& typeOf();       // 0x44
+    ActionWriter& getTime();      // 0x34: milliseconds since the movie started
+    ActionWriter& add2();         // 0x47
     // GetURL (0x83): loadMovieNum(url, n) is getUrl(url, "_leveln").
     ActionWriter& getUrl(const QString& url, const QString& target);
     // DefineFunction (0x9B): pushes an anonymous function (empty name) or
