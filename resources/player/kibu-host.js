@@ -4,6 +4,44 @@
 // and when something went wrong.
 "use strict";
 
+// Children's programs never read game controllers, and once anything asks
+// for them the browser polls the controllers sixty times a second for as
+// long as the page lives.
+navigator.getGamepads = () => [];
+
+function kibuHasWebGl() {
+    const canvas = document.createElement("canvas");
+    return !!(canvas.getContext("webgl2") || canvas.getContext("webgl"));
+}
+
+// Each load makes a new engine instance with a sound output of its own, and
+// the sound server takes a while to open one: the first sound of a program
+// came a quarter of a second after its click. So the next output is opened
+// ahead and handed to the next instance already running (silent, it costs
+// next to nothing).
+const kibuSound = { spare: null, options: "" };
+{
+    const Native = window.AudioContext;
+    const open = options => {
+        kibuSound.options = JSON.stringify(options || {});
+        kibuSound.spare = new Native(options);
+    };
+    function KibuAudioContext(options) {
+        const spare = kibuSound.spare;
+        kibuSound.spare = null;
+        const context = spare && kibuSound.options === JSON.stringify(options || {})
+            ? spare : new Native(options);
+        if (spare && spare !== context)
+            spare.close();
+        if (context.state === "suspended")
+            context.resume();
+        setTimeout(() => open(options), 1000);
+        return context;
+    }
+    KibuAudioContext.prototype = Native.prototype;
+    window.AudioContext = KibuAudioContext;
+}
+
 window.RufflePlayer = window.RufflePlayer || {};
 window.RufflePlayer.config = {
     autoplay: "on",
@@ -15,6 +53,9 @@ window.RufflePlayer.config = {
     // (a child's finger resting on the picture) opens nothing.
     contextMenu: "rightClickOnly",
     quality: "high",
+    // Without a GPU the web engine offers no WebGL, and each load would try
+    // the GPU renderers first.
+    preferredRenderer: kibuHasWebGl() ? undefined : "canvas",
     scale: "showAll",
     wmode: "window",
     allowNetworking: "all",
@@ -35,7 +76,136 @@ const kibuState = {
     generation: 0, // of the program loaded last, echoed with its frames
     volume: 1,
     forwardTrace: false,
+    programRuns: false, // the program has taken the host's place
+    emptyStage: 0, // the timer of an empty stage still to load
+    emptyStageNow: false,
+    pollTimer: 0,
+    pollMs: 83, // a frame of the program
 };
+
+// The engine draws on the display's frame clock, sixty times a second even
+// when nothing moves. While the stage is empty or the program paused, the
+// clock sleeps: the engine's next tick waits until it wakes. A goto or a
+// resize while asleep gets one tick, to draw.
+const kibuClock = {
+    asleep: false,
+    ahead: 0, // ms the engine's clock runs ahead of the display's
+    held: new Map(), // our id -> the engine's callback
+    nextId: -1,
+};
+// Drawing that keeps up. The engine draws on a 2D canvas, where its
+// quality setting changes nothing and the cost grows with the canvas's
+// pixels. When the engine gets fewer ticks a second than the program has
+// frames, it draws at a lower resolution, which the browser scales up; back
+// at full resolution once it ticks at nearly the display's rate again. A
+// resolution that fell behind is not tried again for half a minute. Each
+// load starts at full resolution.
+const kibuDetail = {
+    steps: [1, 0.75, 0.5, 0.35],
+    step: 0,
+    nativeRatio: window.devicePixelRatio || 1,
+    rate: 12,
+    ticks: 0,
+    since: 0, // when the ticks were last counted
+    changed: 0, // when the resolution last changed, or a load began
+    behindAt: [], // by step: when it last fell behind
+};
+Object.defineProperty(window, "devicePixelRatio", {
+    get: () => kibuDetail.nativeRatio * kibuDetail.steps[kibuDetail.step],
+});
+
+function kibuDetailReset(rate) {
+    kibuDetail.step = 0;
+    kibuDetail.rate = rate || 12;
+    kibuDetail.ticks = 0;
+    kibuDetail.since = kibuDetail.changed = performance.now();
+}
+
+function kibuDetailTick(now) {
+    ++kibuDetail.ticks;
+    const span = now - kibuDetail.since;
+    if (span < 1000)
+        return;
+    const perSecond = kibuDetail.ticks * 1000 / span;
+    kibuDetail.ticks = 0;
+    kibuDetail.since = now;
+    if (span > 2000 || now - kibuDetail.changed < 2000)
+        return; // just woken, or the program is still starting
+    const d = kibuDetail;
+    if (perSecond < d.rate * 0.9 && d.step < d.steps.length - 1) {
+        d.behindAt[d.step] = now;
+        ++d.step;
+        d.changed = now;
+    } else if (perSecond > 50 && d.step > 0 && now - d.changed > 4000 &&
+               !(now - (d.behindAt[d.step - 1] || -Infinity) < 30000)) {
+        --d.step;
+        d.changed = now;
+    }
+}
+
+{
+    const nativeRequest = window.requestAnimationFrame.bind(window);
+    const nativeCancel = window.cancelAnimationFrame.bind(window);
+    const counted = callback => now => {
+        kibuDetailTick(now);
+        kibuHandOver();
+        callback(now + kibuClock.ahead);
+    };
+    window.requestAnimationFrame = callback => {
+        if (!kibuClock.asleep)
+            return nativeRequest(counted(callback));
+        const id = kibuClock.nextId--;
+        kibuClock.held.set(id, callback);
+        return id;
+    };
+    window.cancelAnimationFrame = id => {
+        if (id < 0)
+            kibuClock.held.delete(id);
+        else
+            nativeCancel(id);
+    };
+    kibuClock.release = () => {
+        const held = [...kibuClock.held.values()];
+        kibuClock.held.clear();
+        kibuDetail.since = performance.now();
+        kibuDetail.ticks = 0;
+        for (const callback of held)
+            nativeRequest(counted(callback));
+    };
+}
+
+// The engine runs a new root's first frame once a whole frame time has
+// passed, a twelfth of a second for many programs. At the tick where the
+// program has taken the host's place, its clock moves on by one frame, so
+// its first frame shows at once; the program keeps its own rate.
+function kibuHandOver() {
+    if (!kibuState.handingOver || !kibuProgramRuns())
+        return;
+    kibuState.handingOver = false;
+    kibuClock.ahead += 1000 / kibuDetail.rate;
+}
+
+function kibuSleep() {
+    kibuClock.asleep = true;
+}
+
+function kibuWake() {
+    kibuClock.asleep = false;
+    kibuClock.release();
+}
+
+// One tick while asleep.
+function kibuNudge() {
+    if (kibuClock.asleep)
+        kibuClock.release();
+}
+
+// The program's frame goes to the window once per frame of the program, and
+// only while it plays.
+function kibuPollWhilePlaying(on) {
+    clearInterval(kibuState.pollTimer);
+    kibuState.pollTimer = on && kibuState.hosted ? setInterval(kibuPoll, kibuState.pollMs) : 0;
+}
 
 function kibuReport(text) {
     if (kibuState.bridge)
@@ -52,6 +222,8 @@ function kibuBytes(base64) {
 
 function kibuLoaded(generation) {
     kibuState.generation = generation;
+    kibuState.programRuns = false;
+    kibuState.handingOver = kibuState.hosted;
     kibuState.lastFrame = -1;
     kibuState.lastTotal = -1;
 }
@@ -77,20 +249,55 @@ function kibuOptions(options, base) {
     return options;
 }
 
-// Loads a movie handed over as bytes: a host movie, the empty stage, or an
-// ActionScript 3 program with the host's class added (under its own name).
-function kibuLoadHost(generation, base64, hosted, base, name) {
-    kibuState.hosted = hosted;
-    kibuState.api.load(kibuOptions({ data: kibuBytes(base64), swfFileName: name || "kibu-host.swf" },
-        base)).then(kibuLoadDone, e => kibuReport(e));
+// Loads a movie handed over as bytes: a host movie or an ActionScript 3
+// program with the host's class added (under its own name), both hosted;
+// or the empty stage, which sleeps once it is drawn.
+// how: { hosted, base, name, rate }.
+function kibuLoadHost(generation, base64, how) {
+    // Leaving a program for another empties the stage on the way: the empty
+    // stage waits a moment, and a program that follows at once takes its
+    // place.
+    clearTimeout(kibuState.emptyStage);
+    if (!how.hosted && !kibuState.emptyStageNow) {
+        kibuState.hosted = false;
+        kibuLoaded(generation);
+        kibuPollWhilePlaying(false);
+        kibuState.emptyStage = setTimeout(() => {
+            kibuState.emptyStageNow = true;
+            kibuLoadHost(generation, base64, how);
+            kibuState.emptyStageNow = false;
+        }, 0);
+        return;
+    }
+    kibuWake();
+    kibuDetailReset(how.rate);
+    kibuState.hosted = how.hosted;
+    kibuState.pollMs = Math.max(10, Math.min(250, 1000 / (how.rate || 12)));
+    kibuState.api.load(kibuOptions({ data: kibuBytes(base64),
+        swfFileName: how.name || "kibu-host.swf" }, how.base)).then(() => {
+        kibuLoadDone();
+        // The empty stage: once drawn, no frames, no sound output, no ticks.
+        if (!how.hosted)
+            setTimeout(() => {
+                if (kibuState.generation !== generation)
+                    return;
+                kibuState.api.suspend();
+                kibuSleep();
+            }, 250);
+    }, e => kibuReport(e));
     kibuLoaded(generation);
+    kibuPollWhilePlaying(how.hosted);
 }
 
 // Loads a program directly (ActionScript 3: no host can reach its timeline).
-function kibuLoadUrl(generation, url, base) {
+function kibuLoadUrl(generation, url, base, rate) {
+    clearTimeout(kibuState.emptyStage);
+    kibuWake();
+    kibuDetailReset(rate);
     kibuState.hosted = false;
     kibuState.api.load(kibuOptions({ url: url }, base)).then(kibuLoadDone, e => kibuReport(e));
     kibuLoaded(generation);
+    kibuPollWhilePlaying(false);
 }
 
 function kibuCall(name, ...args) {
@@ -105,7 +312,10 @@ function kibuCall(name, ...args) {
 // own frame would pass for the program's, and its timeline must not move
 // (its one frame starts the program).
 function kibuProgramRuns() {
-    return kibuState.hosted && kibuCall("kibuRootKind") === "object";
+    // Once it has, it stays so until the next load.
+    if (!kibuState.programRuns)
+        kibuState.programRuns = kibuState.hosted && kibuCall("kibuRootKind") === "object";
+    return kibuState.programRuns;
 }
 
 // Pushes the program's frame and frame count to the window whenever they
@@ -127,9 +337,11 @@ function kibuPoll() {
 }
 
 function kibuPlay() {
+    kibuWake();
     kibuState.api.resume();
     if (kibuProgramRuns())
         kibuCall("kibuPlay");
+    kibuPollWhilePlaying(true);
 }
 
 function kibuStop() {
@@ -137,12 +349,15 @@ function kibuStop() {
         kibuCall("kibuStop");
     kibuState.api.suspend();
     kibuPoll();
+    kibuPollWhilePlaying(false);
+    kibuSleep();
 }
 
 function kibuGoto(frame, playing) {
     if (kibuProgramRuns())
         kibuCall(playing ? "kibuGotoPlay" : "kibuGotoStop", frame);
     kibuPoll();
+    kibuNudge();
 }
 
 // What the program traces goes to the window only when it asks. Each load
@@ -220,7 +435,8 @@ window.addEventListener("DOMContentLoaded", () => {
         kibuTidyStage(player);
         player.addEventListener("panic", () => kibuReport("engine stopped"));
         player.addEventListener("loadedmetadata", kibuApplyVolume);
-        setInterval(kibuPoll, 40);
+        window.addEventListener("resize", kibuNudge);
+        window.addEventListener("pointerdown", kibuNudge, true);
         kibuState.bridge.pageReady();
     });
 });

@@ -82,7 +82,10 @@ Swf::Rect stageOf(const Swf::Info& program) {
 } // namespace
 
 QByteArray build(const Swf::Info& program, const QString& programUrl) {
-    Swf::SwfWriter w(8, stageOf(program), program.frameRate > 0 ? program.frameRate : 12.0);
+    // The host's one frame starts the program, so it comes quickly; the
+    // program then runs at its own rate (the engine takes the rate of the
+    // movie that replaces level 0).
+    Swf::SwfWriter w(8, stageOf(program), kHostRate);
 
     Swf::ActionWriter a;
     addCallback(a, kFrame, {}, readBody(QStringLiteral("_currentframe")));

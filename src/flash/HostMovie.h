@@ -8,12 +8,16 @@
 // The engine exposes no frame position or goto of its own, and only a SWF 8
 // or later movie can register script callbacks. So an ActionScript 1/2
 // program is started by a one-frame SWF 8 host movie made to its measure
-// (stage and frame rate; no background, so the program's own applies). The
+// (its stage; no background, so the program's own applies) that runs fast,
+// so that its frame comes soon after the load. The
 // host registers the callbacks below, then has the program replace it at
 // level 0. The engine keeps the callbacks on the player, and each one finds
 // the root by name when it is called, so they act on the program, which is
 // then the root with its own version, levels, paths and stage.
 namespace HostMovie {
+
+// Frames a second of the host, whose one frame hands over to the program.
+constexpr double kHostRate = 60;
 
 // Callback names, as the page calls them.
 inline const QString kFrame = QStringLiteral("kibuFrame");       // () -> _currentframe

@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QStackedWidget>
 #include <QTimer>
@@ -253,9 +255,7 @@ void RuffleFlashPlayer::loadCurrentMovie() {
     if (!m_ready)
         return;
     if (m_kind == Kind::None) {
-        run(QStringLiteral("kibuLoadHost(%1, \"%2\", false);")
-                .arg(m_generation)
-                .arg(base64(HostMovie::emptyStage())));
+        loadBytes(HostMovie::emptyStage(), {{QStringLiteral("hosted"), false}});
         return;
     }
     const QFileInfo file(m_movie);
@@ -264,20 +264,28 @@ void RuffleFlashPlayer::loadCurrentMovie() {
     const QString base =
         QUrl::fromLocalFile(file.absolutePath() + u'/').toString(QUrl::FullyEncoded);
     if (m_kind == Kind::Timed) {
-        run(QStringLiteral("kibuLoadUrl(%1, %2, %3);")
+        run(QStringLiteral("kibuLoadUrl(%1, %2, %3, %4);")
                 .arg(m_generation)
-                .arg(jsString(url), jsString(base)));
+                .arg(jsString(url), jsString(base))
+                .arg(m_frameRate));
         return;
     }
+    QJsonObject how{{QStringLiteral("hosted"), true},
+                    {QStringLiteral("base"), base},
+                    {QStringLiteral("rate"), m_frameRate}};
     if (!m_rewritten.isEmpty()) {
-        run(QStringLiteral("kibuLoadHost(%1, \"%2\", true, %3, %4);")
-                .arg(m_generation)
-                .arg(base64(m_rewritten), jsString(base), jsString(file.fileName())));
+        how.insert(QStringLiteral("name"), file.fileName());
+        loadBytes(m_rewritten, how);
         return;
     }
-    run(QStringLiteral("kibuLoadHost(%1, \"%2\", true, %3);")
+    loadBytes(HostMovie::build(m_info, url), how);
+}
+
+void RuffleFlashPlayer::loadBytes(const QByteArray& swf, const QJsonObject& how) {
+    run(QStringLiteral("kibuLoadHost(%1, \"%2\", %3);")
             .arg(m_generation)
-            .arg(base64(HostMovie::build(m_info, url)), jsString(base)));
+            .arg(base64(swf),
+                 QString::fromUtf8(QJsonDocument(how).toJson(QJsonDocument::Compact))));
 }
 
 void RuffleFlashPlayer::onFrame(int generation, int oneBasedFrame, int total) {

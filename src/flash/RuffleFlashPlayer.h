@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QStringList>
 
+class QJsonObject;
 class QLabel;
 class QStackedWidget;
 class QWebChannel;
@@ -68,6 +69,7 @@ private:
     void onFailure(const QString& reason);
     void run(const QString& script);
     void loadCurrentMovie();
+    void loadBytes(const QByteArray& swf, const QJsonObject& how);
     void watchRewrittenProgram();
     int timedFrame() const;
 
