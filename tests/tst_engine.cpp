@@ -256,6 +256,39 @@ private slots:
         QVERIFY(waitFor([this] { return std::abs(m_player->frameNum() - 80) <= 2; }, 3000));
     }
 
+    // The host hands over at a rate of its own; the program then keeps its
+    // own, by its own clock (getTimer at each frame).
+    void runsAtItsOwnRate_data() {
+        QTest::addColumn<double>("rate");
+        QTest::newRow("12 fps") << 12.0;
+        QTest::newRow("30 fps") << 30.0;
+    }
+    void runsAtItsOwnRate() {
+        QFETCH(double, rate);
+        const QString path =
+            movie(QStringLiteral("rate%1.swf").arg(rate),
+                  {QStringLiteral("--frames"), QStringLiteral("100"), QStringLiteral("--rate"),
+                   QString::number(rate), QStringLiteral("--trace-time")});
+        QMap<int, double> at; // frame -> getTimer
+        m_player->setTraceForwarding(true);
+        auto connection =
+            connect(m_player, &RuffleFlashPlayer::traced, this, [&at](const QString& m) {
+                const QStringList parts = m.split(u' ');
+                if (parts.size() == 3 && parts[0] == QLatin1String("frame"))
+                    at.insert(parts[1].toInt(), parts[2].toDouble());
+            });
+        m_player->setMovie(path);
+        m_player->play();
+        const bool enough = waitFor([&at] { return at.contains(20); }, 10000);
+        disconnect(connection);
+        m_player->setTraceForwarding(false);
+        QVERIFY(enough);
+        QVERIFY(at.contains(4));
+        const double perFrame = (at.value(20) - at.value(4)) / 16;
+        QVERIFY2(std::abs(perFrame - 1000 / rate) < 0.2 * 1000 / rate,
+                 qPrintable(QStringLiteral("%1 ms a frame").arg(perFrame)));
+    }
+
     void aProgramThatStopsItselfIsNotPlaying() {
         const QString path =
             movie(QStringLiteral("stops.swf"),
