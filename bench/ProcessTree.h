@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QList>
+#include <unistd.h>
 
 namespace ProcessTree {
 
@@ -43,6 +44,23 @@ inline qint64 total(qint64 pid, const QByteArray& field) {
     qint64 sum = 0;
     for (qint64 p : QList<qint64>{pid} + descendants(pid))
         sum += rollup(p, field);
+    return sum;
+}
+
+// CPU seconds (user and system) the process and everything it started have
+// used so far; processes that ended are not counted.
+inline double cpuSeconds(qint64 pid) {
+    const double tick = double(sysconf(_SC_CLK_TCK));
+    double sum = 0;
+    for (qint64 p : QList<qint64>{pid} + descendants(pid)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(p));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 12)
+            sum += double(fields.at(11).toLongLong() + fields.at(12).toLongLong()) / tick;
+    }
     return sum;
 }
 

@@ -20,6 +20,7 @@
 // window). As root, QTWEBENGINE_DISABLE_SANDBOX=1 must be set. The timed
 // sides run three times; the best run counts.
 
+#include "XClick.h"
 #include "support/LatencyProxy.h"
 #include "support/NginxServer.h"
 
@@ -41,8 +42,6 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -142,19 +141,9 @@ private:
     bool m_ready = false;
 };
 
-// Presses and releases the left button on row (0-based) of the main list;
-// the clock starts at the press.
+// Clicks row (0-based) of the main list; the clock starts at the press.
 void clickRow(int row, QElapsedTimer* clock) {
-    Display* display = XOpenDisplay(nullptr);
-    if (!display)
-        return;
-    XTestFakeMotionEvent(display, -1, 900, 82 + 18 * row, 0);
-    XSync(display, False);
-    XTestFakeButtonEvent(display, 1, True, 0);
-    XFlush(display);
-    clock->start();
-    XTestFakeButtonEvent(display, 1, False, 0);
-    XCloseDisplay(display);
+    XClick::at({900, 82 + 18 * row}, clock);
 }
 
 // Milliseconds from the press on row to its program whole in the cache, or

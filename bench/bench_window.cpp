@@ -3,7 +3,7 @@
 // costs. Everything is seen from outside, on the screen: a pixel of the
 // window's pink, a pixel of the stage's colour.
 //
-//   xvfb-run -a -s "-screen 0 1280x800x24" build/bench/bench_window startup|click|soak
+//   tests/own-display.sh build/bench/bench_window startup|click|soak|playback|sound
 //
 // startup  start -> window visible, the player against a bare Qt window of
 //          the same size (bench_bare_window), alternating, 10 runs each.
@@ -12,11 +12,27 @@
 //          tree's PSS while the second plays with the information strip
 //          showing its page (served by nginx). 3 runs.
 // soak     30 cold starts, each must show its window within 5 s: n/30.
+// playback what playing costs, each over 10 s of one run, the information
+//          strip showing its page: CPU of the whole process tree with the
+//          window open and no program, a light program (24 fps) playing,
+//          the same paused, and a busy cartoon scene (150 gradient shapes,
+//          24 fps); for both programs the frames shown per second and the
+//          longest time one stayed on the screen, read from the frame
+//          number the programs draw along their top; and a checksum of a
+//          still light program's picture, to compare between builds.
+// sound    click -> the first sound of a program that plays a tone from its
+//          first frame, recorded from the null sink of a private sound
+//          server: from a window with no program, and from another program.
+//          3 runs each.
 //
-// As root, QTWEBENGINE_DISABLE_SANDBOX=1 must be set.
+// As root, QTWEBENGINE_DISABLE_SANDBOX=1 must be set. KIBU_BENCH_BUILD=DIR
+// runs the player and engine files of another build tree instead (an
+// earlier commit's, to compare).
 
 #include "ProcessTree.h"
+#include "XClick.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -66,32 +82,78 @@ double median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
-void click(QPoint at) {
-    QProcess::execute(QStringLiteral("xdotool"),
-                      {QStringLiteral("mousemove"), QString::number(at.x()),
-                       QString::number(at.y()), QStringLiteral("click"), QStringLiteral("1")});
+// The stage is the size of the player area, one pixel from the window's
+// left and 72 below its top: stage pixels are screen pixels.
+constexpr QPoint kStageOrigin(1, 72);
+constexpr int kStageWidth = 842, kStageHeight = 571;
+const QPoint kPause(145, 667);
+
+QPoint rowAt(int row) {
+    return {900, 82 + 18 * row};
 }
 
-// An application folder of its own, with the engine and two cached programs
-// of the first category, a red and a blue one.
+// An application folder of its own, with the engine and cached programs of
+// the first category, in its rows from the top, each made by the generator
+// with these arguments.
+QString otherBuild() {
+    return QString::fromLocal8Bit(qgetenv("KIBU_BENCH_BUILD"));
+}
+
+QString playerExe() {
+    return otherBuild().isEmpty() ? QStringLiteral(KIBU_PLAYER_EXE)
+                                  : otherBuild() + QStringLiteral("/app/kibu-player");
+}
+
+QString engineDir() {
+    return otherBuild().isEmpty() ? QStringLiteral(KIBU_ENGINE_DIR)
+                                  : otherBuild() + QStringLiteral("/app/res/ruffle");
+}
+
 struct AppFolder {
     QTemporaryDir dir;
     QString path = dir.filePath(QStringLiteral("app"));
-    AppFolder() {
+    explicit AppFolder(const QList<QStringList>& programs) {
         QProcess::execute(QStringLiteral(KIBU_MAKE_APP_FOLDER),
                           {QStringLiteral(KIBU_DEMO_DIR), path});
         QDir().mkpath(path + QStringLiteral("/res"));
-        QFile::link(QStringLiteral(KIBU_ENGINE_DIR), path + QStringLiteral("/res/ruffle"));
+        QFile::link(engineDir(), path + QStringLiteral("/res/ruffle"));
         QFile list(QStringLiteral(KIBU_DEMO_DIR "/catalogue/b01.txt"));
         list.open(QIODevice::ReadOnly);
         const QStringList names = QString::fromUtf8(list.readAll()).split(u'\n');
-        const QStringList colours{QStringLiteral("C00000"), QStringLiteral("0000C0")};
-        for (int i = 0; i < 2; ++i)
-            QProcess::execute(
-                QStringLiteral(KIBU_SWFGEN),
-                {QStringLiteral("--frames"), QStringLiteral("600"), QStringLiteral("--size"),
-                 QStringLiteral("550x400"), QStringLiteral("--background"), colours[i],
-                 path + QStringLiteral("/res/fla/") + names[i].trimmed() + QStringLiteral(".swf")});
+        for (int i = 0; i < programs.size(); ++i)
+            QProcess::execute(QStringLiteral(KIBU_SWFGEN),
+                              programs[i] +
+                                  QStringList{path + QStringLiteral("/res/fla/") +
+                                              names[i].trimmed() + QStringLiteral(".swf")});
+    }
+};
+
+QStringList program(const QString& background, const QStringList& more = {}) {
+    return QStringList{QStringLiteral("--frames"),     QStringLiteral("600"),
+                       QStringLiteral("--size"),       QStringLiteral("550x400"),
+                       QStringLiteral("--background"), background} +
+           more;
+}
+
+// The strip's page, from a web server of its own, for as long as it lives.
+struct StripSite {
+    QTemporaryDir site, run;
+    QString webBase;
+    StripSite() {
+        QFile page(site.filePath(QStringLiteral("show1.htm")));
+        page.open(QIODevice::WriteOnly);
+        page.write("<html><body style='background:#fff0fb'>show1</body></html>");
+        page.close();
+        QProcess nginx;
+        nginx.start(QStringLiteral(KIBU_SOURCE_DIR "/scripts/nginx-serve.sh"),
+                    {QStringLiteral("start"), site.path(), run.path(), QStringLiteral("8980")});
+        nginx.waitForFinished(10000);
+        const QString port = QString::fromLatin1(nginx.readAllStandardOutput()).trimmed();
+        webBase = QStringLiteral("http://127.0.0.1:%1/").arg(port);
+    }
+    ~StripSite() {
+        QProcess::execute(QStringLiteral(KIBU_SOURCE_DIR "/scripts/nginx-serve.sh"),
+                          {QStringLiteral("stop"), run.path()});
     }
 };
 
@@ -128,13 +190,13 @@ QStringList playerArgs(const AppFolder& app, const QString& webBase) {
 const QString kDeadWeb = QStringLiteral("http://127.0.0.1:9/");
 
 int startup() {
-    AppFolder app;
+    AppFolder app({program(QStringLiteral("C00000")), program(QStringLiteral("0000C0"))});
     std::vector<double> player, bare;
     for (int i = 0; i < 10; ++i) {
         {
             Running r;
-            player.push_back(double(startAndTime(r, QStringLiteral(KIBU_PLAYER_EXE),
-                                                 playerArgs(app, kDeadWeb), 30000)));
+            player.push_back(
+                double(startAndTime(r, playerExe(), playerArgs(app, kDeadWeb), 30000)));
         }
         waitGone();
         {
@@ -152,34 +214,20 @@ int startup() {
 }
 
 int clicks() {
-    AppFolder app;
-    // The strip's page, from a web server of its own.
-    QTemporaryDir site, run;
-    QFile page(site.filePath(QStringLiteral("show1.htm")));
-    page.open(QIODevice::WriteOnly);
-    page.write("<html><body style='background:#fff0fb'>show1</body></html>");
-    page.close();
-    QProcess nginx;
-    nginx.start(QStringLiteral(KIBU_SOURCE_DIR "/scripts/nginx-serve.sh"),
-                {QStringLiteral("start"), site.path(), run.path(), QStringLiteral("8980")});
-    nginx.waitForFinished(10000);
-    const QString port = QString::fromLatin1(nginx.readAllStandardOutput()).trimmed();
-    const QString webBase = QStringLiteral("http://127.0.0.1:%1/").arg(port);
-
+    AppFolder app({program(QStringLiteral("C00000")), program(QStringLiteral("0000C0"))});
+    StripSite strip;
     std::vector<double> first, second, pss;
     for (int i = 0; i < 3; ++i) {
         Running r;
-        if (startAndTime(r, QStringLiteral(KIBU_PLAYER_EXE), playerArgs(app, webBase), 30000) < 0)
+        if (startAndTime(r, playerExe(), playerArgs(app, strip.webBase), 30000) < 0)
             continue;
         QThread::msleep(1000);
         QElapsedTimer t;
-        click({900, 82});
-        t.start();
+        XClick::at(rowAt(0), &t);
         const bool red = waitForColour(kStage, QColor(192, 0, 0), 20000) >= 0;
         first.push_back(red ? double(t.elapsed()) : -1);
         QThread::msleep(1500);
-        click({900, 100});
-        t.start();
+        XClick::at(rowAt(1), &t);
         const bool blue = waitForColour(kStage, QColor(0, 0, 192), 20000) >= 0;
         second.push_back(blue ? double(t.elapsed()) : -1);
         QThread::msleep(3000);
@@ -188,25 +236,269 @@ int clicks() {
         r.process.waitForFinished(5000);
         waitGone();
     }
-    QProcess::execute(QStringLiteral(KIBU_SOURCE_DIR "/scripts/nginx-serve.sh"),
-                      {QStringLiteral("stop"), run.path()});
     const double f = median(first), s = median(second);
-    std::printf("click -> first frame on screen (median of 3): first program %.0f ms, "
-                "second program %.0f ms, ratio %.2f\n",
-                f, s, f / s);
+    std::printf("click -> first frame on screen, 12 fps programs (median of 3): first program "
+                "%.0f ms, second program %.0f ms\n",
+                f, s);
     std::printf("process tree PSS while playing, strip showing a page (median of 3): %.0f MiB\n",
                 median(pss));
     return 0;
 }
 
+// The frame number a program made with --frame-code shows, or -1 when the
+// stripes are not there.
+int frameCode() {
+    const QImage line = QGuiApplication::primaryScreen()
+                            ->grabWindow(0, kStageOrigin.x(), kStageOrigin.y() + 12, kStageWidth, 1)
+                            .toImage();
+    int code = 0;
+    for (int bit = 0; bit < 8; ++bit) {
+        const QColor c = line.pixelColor(bit * kStageWidth / 8 + kStageWidth / 16, 0);
+        const int grey = (c.red() + c.green() + c.blue()) / 3;
+        if (std::abs(c.red() - c.green()) > 40 || std::abs(c.green() - c.blue()) > 40)
+            return -1;
+        code |= (grey > 128 ? 1 : 0) << bit;
+    }
+    return code;
+}
+
+bool waitForFrameCode(qint64 limitMs) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < limitMs) {
+        if (frameCode() >= 0)
+            return true;
+        QThread::msleep(10);
+    }
+    return false;
+}
+
+struct Shown {
+    double perSecond = 0;
+    double longestMs = 0;
+};
+
+// Frames shown over a time: each change of the frame code on the screen.
+Shown framesShown(qint64 ms) {
+    QElapsedTimer t;
+    t.start();
+    int last = frameCode();
+    qint64 since = 0;
+    int changes = 0;
+    Shown shown;
+    while (t.elapsed() < ms) {
+        const int code = frameCode();
+        if (code >= 0 && code != last) {
+            const qint64 now = t.elapsed();
+            if (changes > 0 || last >= 0)
+                shown.longestMs = std::max(shown.longestMs, double(now - since));
+            since = now;
+            last = code;
+            ++changes;
+        }
+        QThread::msleep(3);
+    }
+    shown.perSecond = changes * 1000.0 / double(ms);
+    return shown;
+}
+
+// CPU seconds per second the player's process tree uses over a time.
+double cpuLoad(const QProcess& player, qint64 ms, const std::function<void()>& meanwhile = {}) {
+    const double before = ProcessTree::cpuSeconds(player.processId());
+    QElapsedTimer t;
+    t.start();
+    if (meanwhile)
+        meanwhile();
+    while (t.elapsed() < ms)
+        QThread::msleep(50);
+    return (ProcessTree::cpuSeconds(player.processId()) - before) * 1000.0 / double(t.elapsed());
+}
+
+int playback() {
+    const QStringList stage{QStringLiteral("--frames"),    QStringLiteral("2400"),
+                            QStringLiteral("--rate"),      QStringLiteral("24"),
+                            QStringLiteral("--size"),      QStringLiteral("842x571"),
+                            QStringLiteral("--frame-code")};
+    AppFolder app({stage + QStringList{QStringLiteral("--background"), QStringLiteral("C00000")},
+                   stage + QStringList{QStringLiteral("--background"), QStringLiteral("0000C0"),
+                                       QStringLiteral("--busy"), QStringLiteral("150")},
+                   {QStringLiteral("--frames"), QStringLiteral("2"), QStringLiteral("--size"),
+                    QStringLiteral("842x571"), QStringLiteral("--stop-at"), QStringLiteral("1"),
+                    QStringLiteral("--busy"), QStringLiteral("12"), QStringLiteral("--frame-code"),
+                    QStringLiteral("--background"), QStringLiteral("00C000")}});
+    StripSite strip;
+    Running r;
+    if (startAndTime(r, playerExe(), playerArgs(app, strip.webBase), 30000) < 0) {
+        std::fprintf(stderr, "the window did not show\n");
+        return 1;
+    }
+    constexpr qint64 kMeasureMs = 10000;
+    QThread::msleep(5000);
+    const double idle = cpuLoad(r.process, kMeasureMs);
+
+    XClick::at(rowAt(0));
+    if (!waitForFrameCode(20000))
+        std::fprintf(stderr, "the light program did not show\n");
+    QThread::msleep(2000);
+    Shown light;
+    const double lightCpu = cpuLoad(r.process, kMeasureMs, [&] { light = framesShown(9000); });
+
+    XClick::at(kPause);
+    QThread::msleep(1000);
+    const double paused = cpuLoad(r.process, kMeasureMs);
+
+    XClick::at(rowAt(1));
+    QElapsedTimer t;
+    t.start();
+    while (screenPixel(kStage) == QColor(192, 0, 0) && t.elapsed() < 20000)
+        QThread::msleep(10);
+    if (!waitForFrameCode(20000))
+        std::fprintf(stderr, "the busy program did not show\n");
+    QThread::msleep(2000);
+    Shown heavy;
+    const double heavyCpu = cpuLoad(r.process, kMeasureMs, [&] { heavy = framesShown(9000); });
+
+    // A light program standing still, at full resolution: its picture, to
+    // compare between builds.
+    XClick::at(rowAt(2));
+    waitForColour(QPoint(kStageOrigin.x() + 2, kStageOrigin.y() + kStageHeight - 3),
+                  QColor(0, 192, 0), 20000);
+    QThread::msleep(3000);
+    const QImage still =
+        QGuiApplication::primaryScreen()
+            ->grabWindow(0, kStageOrigin.x(), kStageOrigin.y(), kStageWidth, kStageHeight)
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
+    const QByteArray stillSum =
+        QCryptographicHash::hash(QByteArrayView(still.constBits(), still.sizeInBytes()),
+                                 QCryptographicHash::Md5)
+            .toHex();
+
+    std::printf("CPU of the process tree, s per s over 10 s: window open, no program %.3f; "
+                "light program playing %.3f; paused %.3f; busy scene playing %.3f\n",
+                idle, lightCpu, paused, heavyCpu);
+    std::printf("frames shown per second of 24 (longest on screen): light %.1f (%.0f ms), busy "
+                "scene %.1f (%.0f ms)\n",
+                light.perSecond, light.longestMs, heavy.perSecond, heavy.longestMs);
+    std::printf("a light program standing still, the stage's picture: md5 %s\n",
+                stillSum.constData());
+    return 0;
+}
+
+// A sound server of its own whose only output is a null sink; the player
+// started while it lives plays into it.
+struct SoundServer {
+    QTemporaryDir dir;
+    QProcess server;
+    SoundServer() {
+        QFile config(dir.filePath(QStringLiteral("default.pa")));
+        config.open(QIODevice::WriteOnly);
+        config.write(QStringLiteral("load-module module-null-sink sink_name=kibu\n"
+                                    "load-module module-native-protocol-unix socket=%1 "
+                                    "auth-anonymous=1\nset-default-sink kibu\n")
+                         .arg(dir.filePath(QStringLiteral("native")))
+                         .toUtf8());
+        config.close();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), dir.path());
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
+        server.setProcessEnvironment(env);
+        server.setStandardOutputFile(QProcess::nullDevice());
+        server.setStandardErrorFile(QProcess::nullDevice());
+        server.start(QStringLiteral("pulseaudio"),
+                     {QStringLiteral("-n"), QStringLiteral("-F"), config.fileName(),
+                      QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"),
+                      QStringLiteral("--use-pid-file=no")});
+        qputenv("PULSE_SERVER", "unix:" + dir.filePath(QStringLiteral("native")).toUtf8());
+        for (int i = 0; i < 50; ++i) {
+            if (QProcess::execute(QStringLiteral("pactl"), {QStringLiteral("info")}) == 0)
+                break;
+            QThread::msleep(100);
+        }
+    }
+    ~SoundServer() {
+        server.kill();
+        server.waitForFinished(5000);
+    }
+};
+
+// Records the sink's monitor: 16-bit mono at 22050 Hz, with little latency.
+struct Recorder {
+    static constexpr int kRate = 22050;
+    QProcess parec;
+    QByteArray heard;
+    Recorder() {
+        parec.start(QStringLiteral("parec"),
+                    {QStringLiteral("-d"), QStringLiteral("kibu.monitor"), QStringLiteral("--raw"),
+                     QStringLiteral("--format=s16le"), QStringLiteral("--channels=1"),
+                     QStringLiteral("--rate=22050"), QStringLiteral("--latency-msec=5")});
+        parec.waitForStarted();
+        while (heard.size() < kRate && parec.waitForReadyRead(2000)) // half a second
+            heard += parec.readAllStandardOutput();
+    }
+    ~Recorder() {
+        parec.kill();
+        parec.waitForFinished(2000);
+    }
+    void take() { heard += parec.readAllStandardOutput(); }
+    // Milliseconds from the sample at byte offset `from` to the first loud
+    // one after it, or -1 within the limit.
+    double loudAfter(qsizetype from, qint64 limitMs) {
+        QElapsedTimer t;
+        t.start();
+        qsizetype at = from & ~qsizetype(1);
+        while (t.elapsed() < limitMs) {
+            parec.waitForReadyRead(20);
+            take();
+            for (; at + 1 < heard.size(); at += 2) {
+                const auto v = qint16(quint8(heard[at]) | quint8(heard[at + 1]) << 8);
+                if (std::abs(int(v)) > 2000)
+                    return double(at - from) / 2 * 1000.0 / kRate;
+            }
+        }
+        return -1;
+    }
+};
+
+int sound() {
+    SoundServer sounds;
+    const QStringList tone{QStringLiteral("--tone"), QStringLiteral("440")};
+    AppFolder app({program(QStringLiteral("C00000"), tone), program(QStringLiteral("0000C0"))});
+    std::vector<double> fromNothing, fromOther;
+    for (int i = 0; i < 3; ++i) {
+        Running r;
+        if (startAndTime(r, playerExe(), playerArgs(app, kDeadWeb), 30000) < 0)
+            continue;
+        QThread::msleep(2000);
+        for (std::vector<double>* into : {&fromNothing, &fromOther}) {
+            if (into == &fromOther) {
+                XClick::at(rowAt(1));
+                waitForColour(kStage, QColor(0, 0, 192), 20000);
+                QThread::msleep(1500);
+            }
+            Recorder rec;
+            rec.take();
+            const qsizetype mark = rec.heard.size();
+            XClick::at(rowAt(0));
+            into->push_back(rec.loudAfter(mark, 10000));
+        }
+        r.process.kill();
+        r.process.waitForFinished(5000);
+        waitGone();
+    }
+    std::printf("click -> first sound (median of 3): from a window with no program %.0f ms, from "
+                "another program %.0f ms\n",
+                median(fromNothing), median(fromOther));
+    return 0;
+}
+
 int soak() {
-    AppFolder app;
+    AppFolder app({program(QStringLiteral("C00000")), program(QStringLiteral("0000C0"))});
     int shown = 0;
     double slowest = 0;
     for (int i = 0; i < 30; ++i) {
         Running r;
-        const qint64 ms =
-            startAndTime(r, QStringLiteral(KIBU_PLAYER_EXE), playerArgs(app, kDeadWeb), 5000);
+        const qint64 ms = startAndTime(r, playerExe(), playerArgs(app, kDeadWeb), 5000);
         if (ms >= 0) {
             ++shown;
             slowest = std::max(slowest, double(ms));
@@ -231,6 +523,10 @@ int main(int argc, char* argv[]) {
         return clicks();
     if (mode == QLatin1String("soak"))
         return soak();
-    std::fprintf(stderr, "usage: bench_window startup|click|soak\n");
+    if (mode == QLatin1String("playback"))
+        return playback();
+    if (mode == QLatin1String("sound"))
+        return sound();
+    std::fprintf(stderr, "usage: bench_window startup|click|soak|playback|sound\n");
     return 2;
 }
