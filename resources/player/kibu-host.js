@@ -17,8 +17,9 @@ function kibuHasWebGl() {
 // Each load makes a new engine instance with a sound output of its own, and
 // the sound server takes a while to open one: the first sound of a program
 // came a quarter of a second after its click. So the next output is opened
-// ahead and handed to the next instance already running (silent, it costs
-// next to nothing).
+// ahead and handed to the next instance already running. It rests while
+// the page sleeps: a running output costs as much as all the rest of an
+// idle window.
 const kibuSound = { spare: null, options: "" };
 {
     const Native = window.AudioContext;
@@ -29,13 +30,19 @@ const kibuSound = { spare: null, options: "" };
     function KibuAudioContext(options) {
         const spare = kibuSound.spare;
         kibuSound.spare = null;
-        const context = spare && kibuSound.options === JSON.stringify(options || {})
-            ? spare : new Native(options);
+        // The engine hides the stage until its output runs: one still waking
+        // is no use.
+        const context = spare && spare.state === "running" &&
+            kibuSound.options === JSON.stringify(options || {}) ? spare : new Native(options);
         if (spare && spare !== context)
             spare.close();
         if (context.state === "suspended")
             context.resume();
-        setTimeout(() => open(options), 1000);
+        setTimeout(() => {
+            open(options);
+            if (kibuClock.asleep)
+                kibuSound.spare.suspend();
+        }, 1000);
         return context;
     }
     KibuAudioContext.prototype = Native.prototype;
@@ -187,11 +194,15 @@ function kibuHandOver() {
 
 function kibuSleep() {
     kibuClock.asleep = true;
+    if (kibuSound.spare)
+        kibuSound.spare.suspend();
 }
 
 function kibuWake() {
     kibuClock.asleep = false;
     kibuClock.release();
+    if (kibuSound.spare)
+        kibuSound.spare.resume();
 }
 
 // One tick while asleep.
