@@ -289,6 +289,42 @@ private slots:
                  qPrintable(QStringLiteral("%1 ms a frame").arg(perFrame)));
     }
 
+    // A program the engine cannot draw at its rate is drawn at a lower
+    // resolution; a light one keeps full resolution, and so does the next
+    // program after a busy one.
+    void drawsBusyProgramsAtLowerResolution() {
+        const auto program = [this](const QString& name, int shapes) {
+            QStringList options{
+                QStringLiteral("--frames"), QStringLiteral("600"),
+                QStringLiteral("--rate"),   shapes ? QStringLiteral("30") : QStringLiteral("12"),
+                QStringLiteral("--size"),   QStringLiteral("640x480")};
+            if (shapes > 0)
+                options << QStringLiteral("--busy") << QString::number(shapes);
+            return movie(name, options);
+        };
+        const QString light = program(QStringLiteral("light.swf"), 0);
+        const QString busy = program(QStringLiteral("busy.swf"), 1500);
+        const auto resolution = [this] {
+            return pageValue(QStringLiteral("kibuDetail.steps[kibuDetail.step]"));
+        };
+
+        m_player->setMovie(light);
+        m_player->play();
+        QTest::qWait(6000);
+        QCOMPARE(resolution().toDouble(), 1.0);
+
+        m_player->setMovie(busy);
+        m_player->play();
+        QVERIFY2(waitFor([&] { return resolution().toDouble() < 1; }, 10000),
+                 "the busy program stayed at full resolution");
+
+        m_player->setMovie(light);
+        m_player->play();
+        QTest::qWait(200);
+        QCOMPARE(resolution().toDouble(), 1.0);
+        m_player->setMovie(FlashPlayer::kNoProgram);
+    }
+
     void aProgramThatStopsItselfIsNotPlaying() {
         const QString path =
             movie(QStringLiteral("stops.swf"),
