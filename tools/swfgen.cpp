@@ -169,9 +169,17 @@ QByteArray rectangleShape(int id, int widthTwips, int heightTwips, Swf::Rgb fill
     return body;
 }
 
-QByteArray translateMatrix(int x, int y) {
+// MATRIX: a translation in twips, and a scale (16.16 fixed point) unless 1.
+QByteArray translateMatrix(int x, int y, double scale = 1) {
     Swf::BitWriter bits;
-    bits.writeUnsigned(0, 1); // no scale
+    const int fixed = int(std::lround(scale * 65536));
+    bits.writeUnsigned(fixed == 65536 ? 0 : 1, 1); // scale
+    if (fixed != 65536) {
+        const int ns = Swf::BitWriter::signedBits(fixed);
+        bits.writeUnsigned(std::uint32_t(ns), 5);
+        bits.writeSigned(fixed, ns);
+        bits.writeSigned(fixed, ns);
+    }
     bits.writeUnsigned(0, 1); // no rotation
     const int n = std::max(Swf::BitWriter::signedBits(x), Swf::BitWriter::signedBits(y));
     bits.writeUnsigned(std::uint32_t(n), 5);
@@ -192,23 +200,6 @@ QByteArray placeShape(int id, int depth, bool first, int x, int y) {
     return body;
 }
 
-// MATRIX with a scale (16.16 fixed point) and a translation in twips.
-QByteArray scaleMatrix(double sx, double sy, int x, int y) {
-    Swf::BitWriter bits;
-    const int fx = int(std::lround(sx * 65536)), fy = int(std::lround(sy * 65536));
-    bits.writeUnsigned(1, 1); // scale
-    const int ns = std::max(Swf::BitWriter::signedBits(fx), Swf::BitWriter::signedBits(fy));
-    bits.writeUnsigned(std::uint32_t(ns), 5);
-    bits.writeSigned(fx, ns);
-    bits.writeSigned(fy, ns);
-    bits.writeUnsigned(0, 1); // no rotation
-    const int n = std::max(Swf::BitWriter::signedBits(x), Swf::BitWriter::signedBits(y));
-    bits.writeUnsigned(std::uint32_t(n), 5);
-    bits.writeSigned(x, n);
-    bits.writeSigned(y, n);
-    return bits.bytes();
-}
-
 // DefineShape3: a square of side twips around the origin, filled with a
 // radial gradient from one half-transparent colour to another, no outline.
 QByteArray gradientSquare(int id, int side, Swf::Rgb inner, Swf::Rgb outer) {
@@ -219,7 +210,7 @@ QByteArray gradientSquare(int id, int side, Swf::Rgb inner, Swf::Rgb outer) {
     body.append(char(1));    // one fill style
     body.append(char(0x12)); // radial gradient
     // The gradient square spans 32768 twips; scaled onto the shape.
-    body.append(scaleMatrix(double(side) / 32768, double(side) / 32768, 0, 0));
+    body.append(translateMatrix(0, 0, double(side) / 32768));
     body.append(char(2)); // two stops
     for (const auto& [ratio, c] : {std::pair{0, inner}, std::pair{255, outer}}) {
         body.append(char(ratio));
@@ -420,7 +411,7 @@ QByteArray makeMovie(const MovieOptions& o) {
             appendU16(place, kBusyDepth + i);
             if (frame == 1)
                 appendU16(place, kBusyIds + i % kBusyColours);
-            place.append(scaleMatrix(scale, scale, bx, by));
+            place.append(translateMatrix(bx, by, scale));
             w.tag(Swf::kPlaceObject2, place);
         }
         if (o.frameCode)
