@@ -213,6 +213,24 @@ int startup() {
     return 0;
 }
 
+// What each process of the tree holds (PSS), by its kind.
+void printHoldings(qint64 pid) {
+    std::printf("PSS by process:");
+    for (qint64 p : QList<qint64>{pid} + ProcessTree::descendants(pid)) {
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(p));
+        cmdline.open(QIODevice::ReadOnly);
+        const QByteArray args = cmdline.readAll();
+        const qsizetype at = args.indexOf("--type=");
+        QByteArray kind = at < 0 ? QByteArray("player") : args.mid(at + 7).split('\0').first();
+        const qsizetype sub = args.indexOf("--utility-sub-type=");
+        if (sub >= 0)
+            kind += "/" + args.mid(sub + 19).split('\0').first().split('.').last();
+        std::printf(" %s %.0f MiB;", kind.constData(),
+                    double(ProcessTree::rollup(p, "Pss:")) / 1024);
+    }
+    std::printf("\n");
+}
+
 int clicks() {
     AppFolder app({program(QStringLiteral("C00000")), program(QStringLiteral("0000C0"))});
     StripSite strip;
@@ -232,6 +250,8 @@ int clicks() {
         second.push_back(blue ? double(t.elapsed()) : -1);
         QThread::msleep(3000);
         pss.push_back(double(ProcessTree::total(r.process.processId(), "Pss:")) / 1024);
+        if (i == 2)
+            printHoldings(r.process.processId());
         r.process.kill();
         r.process.waitForFinished(5000);
         waitGone();
