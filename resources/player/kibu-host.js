@@ -347,10 +347,10 @@ function kibuPoll() {
     }
 }
 
-function kibuPlay() {
+function kibuPlay(timeline) {
     kibuWake();
     kibuState.api.resume();
-    if (kibuProgramRuns())
+    if (timeline && kibuProgramRuns())
         kibuCall("kibuPlay");
     kibuPollWhilePlaying(true);
 }

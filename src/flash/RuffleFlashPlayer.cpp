@@ -327,7 +327,11 @@ void RuffleFlashPlayer::play() {
     }
     m_paused = false;
     m_sinceAdvance.start();
-    run(QStringLiteral("kibuPlay();"));
+    // Before its first frame has run, the program's own timeline is left
+    // alone: a program that stops on its first frame stays there, however
+    // late this play reaches the page.
+    run(QStringLiteral("kibuPlay(%1);")
+            .arg(m_frameSeen ? QStringLiteral("true") : QStringLiteral("false")));
 }
 
 void RuffleFlashPlayer::stopPlay() {
