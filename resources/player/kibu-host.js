@@ -85,9 +85,7 @@ const kibuState = {
     forwardTrace: false,
     programRuns: false, // the program has taken the host's place
     emptyStage: 0, // the timer of an empty stage still to load
-    emptyStageNow: false,
     pollTimer: 0,
-    pollMs: 83, // a frame of the program
 };
 
 // The engine draws on the display's frame clock, sixty times a second even
@@ -215,7 +213,8 @@ function kibuNudge() {
 // only while it plays.
 function kibuPollWhilePlaying(on) {
     clearInterval(kibuState.pollTimer);
-    kibuState.pollTimer = on && kibuState.hosted ? setInterval(kibuPoll, kibuState.pollMs) : 0;
+    const frameMs = Math.max(10, Math.min(250, 1000 / kibuDetail.rate));
+    kibuState.pollTimer = on && kibuState.hosted ? setInterval(kibuPoll, frameMs) : 0;
 }
 
 function kibuReport(text) {
@@ -260,35 +259,16 @@ function kibuOptions(options, base) {
     return options;
 }
 
-// Loads a movie handed over as bytes: a host movie or an ActionScript 3
-// program with the host's class added (under its own name), both hosted;
-// or the empty stage, which sleeps once it is drawn.
+// Starts a load in a fresh engine instance: awake, at full resolution.
 // how: { hosted, base, name, rate }.
-function kibuLoadHost(generation, base64, how) {
-    // Leaving a program for another empties the stage on the way: the empty
-    // stage waits a moment, and a program that follows at once takes its
-    // place.
+function kibuLoad(generation, options, how) {
     clearTimeout(kibuState.emptyStage);
-    if (!how.hosted && !kibuState.emptyStageNow) {
-        kibuState.hosted = false;
-        kibuLoaded(generation);
-        kibuPollWhilePlaying(false);
-        kibuState.emptyStage = setTimeout(() => {
-            kibuState.emptyStageNow = true;
-            kibuLoadHost(generation, base64, how);
-            kibuState.emptyStageNow = false;
-        }, 0);
-        return;
-    }
     kibuWake();
     kibuDetailReset(how.rate);
-    kibuState.hosted = how.hosted;
-    kibuState.pollMs = Math.max(10, Math.min(250, 1000 / (how.rate || 12)));
-    kibuState.api.load(kibuOptions({ data: kibuBytes(base64),
-        swfFileName: how.name || "kibu-host.swf" }, how.base)).then(() => {
+    kibuState.api.load(kibuOptions(options, how.base)).then(() => {
         kibuLoadDone();
         // The empty stage: once drawn, no frames, no sound output, no ticks.
-        if (!how.hosted)
+        if (!how.hosted && !options.url)
             setTimeout(() => {
                 if (kibuState.generation !== generation)
                     return;
@@ -296,18 +276,30 @@ function kibuLoadHost(generation, base64, how) {
                 kibuSleep();
             }, 250);
     }, e => kibuReport(e));
+}
+
+// Loads a movie handed over as bytes: a host movie or an ActionScript 3
+// program with the host's class added (under its own name), both hosted;
+// or the empty stage. Leaving a program for another empties the stage on
+// the way: the empty stage waits one turn, and a program that follows at
+// once takes its place.
+function kibuLoadHost(generation, base64, how) {
+    clearTimeout(kibuState.emptyStage);
+    kibuState.hosted = how.hosted;
     kibuLoaded(generation);
+    const options = { data: kibuBytes(base64), swfFileName: how.name || "kibu-host.swf" };
+    if (how.hosted)
+        kibuLoad(generation, options, how);
+    else
+        kibuState.emptyStage = setTimeout(() => kibuLoad(generation, options, how), 0);
     kibuPollWhilePlaying(how.hosted);
 }
 
 // Loads a program directly (ActionScript 3: no host can reach its timeline).
 function kibuLoadUrl(generation, url, base, rate) {
-    clearTimeout(kibuState.emptyStage);
-    kibuWake();
-    kibuDetailReset(rate);
     kibuState.hosted = false;
-    kibuState.api.load(kibuOptions({ url: url }, base)).then(kibuLoadDone, e => kibuReport(e));
     kibuLoaded(generation);
+    kibuLoad(generation, { url: url }, { hosted: false, base: base, rate: rate });
     kibuPollWhilePlaying(false);
 }
 
