@@ -39,6 +39,9 @@ const kibuSound = { spare: null, options: "" };
         if (context.state === "suspended")
             context.resume();
         setTimeout(() => {
+            // A waiting instance has an output of its own already.
+            if (kibuSound.spare || kibuWaiting.player)
+                return;
             open(options);
             if (kibuClock.asleep)
                 kibuSound.spare.suspend();
@@ -80,12 +83,27 @@ const kibuState = {
     hosted: false, // the program was started by our host movie
     lastFrame: -1,
     lastTotal: -1,
+    ruffle: null, // the engine, which makes players
     generation: 0, // of the program loaded last, echoed with its frames
     volume: 1,
     forwardTrace: false,
     programRuns: false, // the program has taken the host's place
     emptyStage: 0, // the timer of an empty stage still to load
     pollTimer: 0,
+};
+
+// Building an engine instance takes a twentieth of a second, most of the
+// time a click waits for its program. So once a program from a folder has
+// started, a second instance is built, hidden, with a host that runs its
+// frame and waits: the next program from that folder is handed to it, and
+// it takes the stage's place. It ticks only while the page is awake, and
+// its sound output runs only then.
+const kibuWaiting = {
+    host: null, // the waiting host movie's bytes
+    base: "", // the folder its program must come from
+    player: null,
+    api: null,
+    timer: 0,
 };
 
 // The engine draws on the display's frame clock, sixty times a second even
@@ -194,6 +212,8 @@ function kibuSleep() {
     kibuClock.asleep = true;
     if (kibuSound.spare)
         kibuSound.spare.suspend();
+    if (kibuWaiting.api)
+        kibuWaiting.api.suspend();
 }
 
 function kibuWake() {
@@ -201,6 +221,8 @@ function kibuWake() {
     kibuClock.release();
     if (kibuSound.spare)
         kibuSound.spare.resume();
+    if (kibuWaiting.api)
+        kibuWaiting.api.resume();
 }
 
 // One tick while asleep.
@@ -265,8 +287,13 @@ function kibuLoad(generation, options, how) {
     clearTimeout(kibuState.emptyStage);
     kibuWake();
     kibuDetailReset(how.rate);
+    const player = kibuState.player;
     kibuState.api.load(kibuOptions(options, how.base)).then(() => {
+        if (kibuState.player !== player)
+            return; // a waiting instance took the stage's place meanwhile
         kibuLoadDone();
+        if (how.url)
+            kibuPrepareWaiting(how.base);
         // The empty stage: once drawn, no frames, no sound output, no ticks.
         if (!how.hosted && !options.url)
             setTimeout(() => {
@@ -275,7 +302,74 @@ function kibuLoad(generation, options, how) {
                 kibuState.api.suspend();
                 kibuSleep();
             }, 250);
-    }, e => kibuReport(e));
+    }, e => {
+        if (kibuState.player === player)
+            kibuReport(e);
+    });
+}
+
+function kibuSetWaitingHost(base64) {
+    kibuWaiting.host = kibuBytes(base64);
+}
+
+function kibuDropWaiting() {
+    clearTimeout(kibuWaiting.timer);
+    if (kibuWaiting.player)
+        kibuWaiting.player.remove(); // which ends its instance
+    kibuWaiting.player = kibuWaiting.api = null;
+}
+
+// A second later, so that the program just started has its first frames
+// to itself.
+function kibuPrepareWaiting(base) {
+    clearTimeout(kibuWaiting.timer);
+    if (!kibuWaiting.host || (kibuWaiting.player && kibuWaiting.base === base))
+        return;
+    kibuWaiting.timer = setTimeout(() => {
+        kibuDropWaiting();
+        const player = kibuNewPlayer();
+        player.classList.add("kibu-waiting");
+        const api = player.ruffle();
+        kibuWaiting.player = player;
+        kibuWaiting.api = api;
+        kibuWaiting.base = base;
+        api.load({ data: kibuWaiting.host, swfFileName: "kibu-host.swf", base: base }).then(() => {
+            if (kibuWaiting.api !== api)
+                return;
+            api.volume = kibuState.volume;
+            kibuNudge(); // the host's frame, which registers its callbacks
+            // Asleep, it keeps no sound output running once that has run.
+            setTimeout(() => {
+                if (kibuClock.asleep && kibuWaiting.api === api)
+                    api.suspend();
+            }, 100);
+        }, () => {
+            if (kibuWaiting.api === api)
+                kibuDropWaiting();
+        });
+    }, 1000);
+}
+
+// Hands the program to the waiting instance, which takes the stage's place;
+// false when none waits for a program from that folder.
+function kibuOpenInWaiting(how) {
+    const api = kibuWaiting.api;
+    if (!api || kibuWaiting.base !== how.base || kibuCallOn(api, "kibuReady") !== true)
+        return false;
+    const player = kibuWaiting.player;
+    kibuWaiting.player = kibuWaiting.api = null;
+    const previous = kibuState.player;
+    kibuState.player = player;
+    kibuState.api = api;
+    player.classList.remove("kibu-waiting");
+    previous.remove();
+    kibuWake();
+    kibuDetailReset(how.rate);
+    api.resume();
+    kibuLoadDone();
+    kibuCall("kibuOpen", how.url);
+    kibuPrepareWaiting(how.base);
+    return true;
 }
 
 // Loads a movie handed over as bytes: a host movie or an ActionScript 3
@@ -287,6 +381,10 @@ function kibuLoadHost(generation, base64, how) {
     clearTimeout(kibuState.emptyStage);
     kibuState.hosted = how.hosted;
     kibuLoaded(generation);
+    if (how.url && kibuOpenInWaiting(how)) {
+        kibuPollWhilePlaying(true);
+        return;
+    }
     const options = { data: kibuBytes(base64), swfFileName: how.name || "kibu-host.swf" };
     if (how.hosted)
         kibuLoad(generation, options, how);
@@ -303,12 +401,16 @@ function kibuLoadUrl(generation, url, base, rate) {
     kibuPollWhilePlaying(false);
 }
 
-function kibuCall(name, ...args) {
+function kibuCallOn(api, name, ...args) {
     try {
-        return kibuState.api.callExternalInterface(name, ...args);
+        return api.callExternalInterface(name, ...args);
     } catch (e) {
         return undefined;
     }
+}
+
+function kibuCall(name, ...args) {
+    return kibuCallOn(kibuState.api, name, ...args);
 }
 
 // Whether the program has taken the host's place: until then the host's
@@ -393,6 +495,8 @@ function kibuObserveTrace() {
 function kibuSetVolume(volume) {
     kibuState.volume = volume;
     kibuApplyVolume();
+    if (kibuWaiting.api && kibuWaiting.api.volume !== volume)
+        kibuWaiting.api.volume = volume;
 }
 
 // Two fixes to the engine's own stage, inside its shadow root:
@@ -418,6 +522,20 @@ function kibuTidyStage(player) {
     keepNewestCanvas();
 }
 
+function kibuNewPlayer() {
+    const player = kibuState.ruffle.createPlayer();
+    document.getElementById("stage").appendChild(player);
+    kibuTidyStage(player);
+    player.addEventListener("panic", () => {
+        if (player === kibuState.player)
+            kibuReport("engine stopped");
+        else if (player === kibuWaiting.player)
+            kibuDropWaiting();
+    });
+    player.addEventListener("loadedmetadata", kibuApplyVolume);
+    return player;
+}
+
 window.addEventListener("DOMContentLoaded", () => {
     new QWebChannel(qt.webChannelTransport, channel => {
         kibuState.bridge = channel.objects.kibu;
@@ -431,13 +549,10 @@ window.addEventListener("DOMContentLoaded", () => {
             kibuReport("engine files missing");
             return;
         }
-        const player = ruffle.createPlayer();
-        document.getElementById("stage").appendChild(player);
+        kibuState.ruffle = ruffle;
+        const player = kibuNewPlayer();
         kibuState.player = player;
         kibuState.api = player.ruffle();
-        kibuTidyStage(player);
-        player.addEventListener("panic", () => kibuReport("engine stopped"));
-        player.addEventListener("loadedmetadata", kibuApplyVolume);
         window.addEventListener("resize", kibuNudge);
         window.addEventListener("pointerdown", kibuNudge, true);
         kibuState.bridge.pageReady();

@@ -79,6 +79,17 @@ Swf::Rect stageOf(const Swf::Info& program) {
     return Swf::Rect{0, 550 * 20, 0, 400 * 20};
 }
 
+// The callbacks through which the page reaches whatever is the root.
+void addRootCallbacks(Swf::ActionWriter& a) {
+    addCallback(a, kFrame, {}, readBody(QStringLiteral("_currentframe")));
+    addCallback(a, kTotal, {}, readBody(QStringLiteral("_totalframes")));
+    addCallback(a, kGotoPlay, {QStringLiteral("frame")}, gotoBody(QStringLiteral("gotoAndPlay")));
+    addCallback(a, kGotoStop, {QStringLiteral("frame")}, gotoBody(QStringLiteral("gotoAndStop")));
+    addCallback(a, kPlay, {}, timelineBody(QStringLiteral("play")));
+    addCallback(a, kStop, {}, timelineBody(QStringLiteral("stop")));
+    addCallback(a, kRootKind, {}, readBody(QStringLiteral("__proto__"), true));
+}
+
 } // namespace
 
 QByteArray build(const Swf::Info& program, const QString& programUrl) {
@@ -88,16 +99,29 @@ QByteArray build(const Swf::Info& program, const QString& programUrl) {
     Swf::SwfWriter w(8, stageOf(program), kHostRate);
 
     Swf::ActionWriter a;
-    addCallback(a, kFrame, {}, readBody(QStringLiteral("_currentframe")));
-    addCallback(a, kTotal, {}, readBody(QStringLiteral("_totalframes")));
-    addCallback(a, kGotoPlay, {QStringLiteral("frame")}, gotoBody(QStringLiteral("gotoAndPlay")));
-    addCallback(a, kGotoStop, {QStringLiteral("frame")}, gotoBody(QStringLiteral("gotoAndStop")));
-    addCallback(a, kPlay, {}, timelineBody(QStringLiteral("play")));
-    addCallback(a, kStop, {}, timelineBody(QStringLiteral("stop")));
-    addCallback(a, kRootKind, {}, readBody(QStringLiteral("__proto__"), true));
+    addRootCallbacks(a);
     dropOwnPrototype(a);
     // The program takes the host's place as the root.
     a.getUrl(programUrl, kRoot);
+    a.stop();
+    w.doAction(a);
+    w.showFrame();
+    return w.finish();
+}
+
+QByteArray waiting() {
+    // The program that takes its place brings its own stage and rate.
+    Swf::SwfWriter w(8, Swf::Rect{0, 550 * 20, 0, 400 * 20}, kHostRate);
+
+    Swf::ActionWriter a;
+    addRootCallbacks(a);
+    Swf::ActionWriter ready;
+    ready.pushBool(true).returnValue();
+    addCallback(a, kReady, {}, ready);
+    Swf::ActionWriter open;
+    open.pushString(QStringLiteral("url")).getVariable().pushString(kRoot).getUrl2();
+    addCallback(a, kOpen, {QStringLiteral("url")}, open);
+    dropOwnPrototype(a);
     a.stop();
     w.doAction(a);
     w.showFrame();

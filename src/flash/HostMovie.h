@@ -30,8 +30,18 @@ inline const QString kStop = QStringLiteral("kibuStop");         // () stop
 // still is (the host has no prototype).
 inline const QString kRootKind = QStringLiteral("kibuRootKind");
 
+// Only in a waiting host: () -> true once its frame has run, and (url) the
+// program at url takes the host's place.
+inline const QString kReady = QStringLiteral("kibuReady");
+inline const QString kOpen = QStringLiteral("kibuOpen");
+
 // The host for a program at programUrl (a file:// URL).
 QByteArray build(const Swf::Info& program, const QString& programUrl);
+
+// A host that runs its frame and then waits to be told its program: built
+// ahead in an engine instance of its own, it has a program on the screen
+// without the time an instance takes to build.
+QByteArray waiting();
 
 // A blank one-frame movie: the stage when no program is loaded.
 QByteArray emptyStage();

@@ -170,6 +170,7 @@ void RuffleFlashPlayer::onPageReady() {
     m_startedOnce = true;
     // A fresh page knows nothing of what the window set on the last one.
     run(QStringLiteral("kibuSetVolume(%1);").arg(m_muted ? 0 : 1));
+    run(QStringLiteral("kibuSetWaitingHost(\"%1\");").arg(base64(HostMovie::waiting())));
     if (!m_menuEnabled)
         setContextMenuEnabled(false);
     if (m_forwardTrace)
@@ -278,6 +279,8 @@ void RuffleFlashPlayer::loadCurrentMovie() {
         loadBytes(m_rewritten, how);
         return;
     }
+    // The page may hand the program to a host that waits for it.
+    how.insert(QStringLiteral("url"), url);
     loadBytes(HostMovie::build(m_info, url), how);
 }
 

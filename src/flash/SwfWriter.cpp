@@ -156,6 +156,11 @@ ActionWriter& ActionWriter::getUrl(const QString& url, const QString& target) {
     return record(0x83, p);
 }
 
+ActionWriter& ActionWriter::getUrl2() {
+    // No variables sent; the target names a level or window, not a clip.
+    return record(0x9A, QByteArray(1, char(0)));
+}
+
 ActionWriter& ActionWriter::defineFunction(const QString& name, const QStringList& params,
                                            const QByteArray& body) {
     QByteArray p;

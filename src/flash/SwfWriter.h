@@ -52,6 +52,8 @@ public:
     ActionWriter& add2();         // 0x47
     // GetURL (0x83): loadMovieNum(url, n) is getUrl(url, "_leveln").
     ActionWriter& getUrl(const QString& url, const QString& target);
+    // 0x9A: url, target from the stack; loads a movie into a level or clip.
+    ActionWriter& getUrl2();
     // DefineFunction (0x9B): pushes an anonymous function (empty name) or
     // defines a named one; body is a finished action list (no End).
     ActionWriter& defineFunction(const QString& name, const QStringList& params,
