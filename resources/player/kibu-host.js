@@ -20,7 +20,7 @@ function kibuHasWebGl() {
 // ahead and handed to the next instance already running. It rests while
 // the page sleeps: a running output costs as much as all the rest of an
 // idle window.
-const kibuSound = { spare: null, options: "" };
+const kibuSound = { spare: null, options: "", claimed: null };
 {
     const Native = window.AudioContext;
     const open = options => {
@@ -38,6 +38,9 @@ const kibuSound = { spare: null, options: "" };
             spare.close();
         if (context.state === "suspended")
             context.resume();
+        // The waiting instance's output, which the page keeps running.
+        if (kibuSound.claimed === null)
+            kibuSound.claimed = context;
         setTimeout(() => {
             // A waiting instance has an output of its own already.
             if (kibuSound.spare || kibuWaiting.player)
@@ -103,7 +106,9 @@ const kibuWaiting = {
     base: "", // the folder its program must come from
     player: null,
     api: null,
-    timer: 0,
+    audio: null, // its sound output
+    timer: 0, // until it is built
+    settling: 0, // until its host's frame has run
 };
 
 // The engine draws on the display's frame clock, sixty times a second even
@@ -129,6 +134,7 @@ const kibuDetail = {
     nativeRatio: window.devicePixelRatio || 1,
     rate: 12,
     ticks: 0,
+    lastTick: -1, // the display frame counted last
     since: 0, // when the ticks were last counted
     changed: 0, // when the resolution last changed, or a load began
     behindAt: [], // by step: when it last fell behind
@@ -145,6 +151,10 @@ function kibuDetailReset(rate) {
 }
 
 function kibuDetailTick(now) {
+    // Every instance ticks at the display's frame; counted once.
+    if (now === kibuDetail.lastTick)
+        return;
+    kibuDetail.lastTick = now;
     ++kibuDetail.ticks;
     const span = now - kibuDetail.since;
     if (span < 1000)
@@ -212,8 +222,8 @@ function kibuSleep() {
     kibuClock.asleep = true;
     if (kibuSound.spare)
         kibuSound.spare.suspend();
-    if (kibuWaiting.api)
-        kibuWaiting.api.suspend();
+    if (kibuWaiting.audio)
+        kibuWaiting.audio.suspend();
 }
 
 function kibuWake() {
@@ -221,8 +231,8 @@ function kibuWake() {
     kibuClock.release();
     if (kibuSound.spare)
         kibuSound.spare.resume();
-    if (kibuWaiting.api)
-        kibuWaiting.api.resume();
+    if (kibuWaiting.audio)
+        kibuWaiting.audio.resume();
 }
 
 // One tick while asleep.
@@ -314,13 +324,16 @@ function kibuSetWaitingHost(base64) {
 
 function kibuDropWaiting() {
     clearTimeout(kibuWaiting.timer);
+    clearTimeout(kibuWaiting.settling);
     if (kibuWaiting.player)
         kibuWaiting.player.remove(); // which ends its instance
-    kibuWaiting.player = kibuWaiting.api = null;
+    kibuWaiting.player = kibuWaiting.api = kibuWaiting.audio = null;
 }
 
 // A second later, so that the program just started has its first frames
-// to itself.
+// to itself. Once the host's frame has run, the instance stops ticking;
+// its sound output runs on while the page is awake, so that a program's
+// first sound need not wait for one to open.
 function kibuPrepareWaiting(base) {
     clearTimeout(kibuWaiting.timer);
     if (!kibuWaiting.host || (kibuWaiting.player && kibuWaiting.base === base))
@@ -333,16 +346,26 @@ function kibuPrepareWaiting(base) {
         kibuWaiting.player = player;
         kibuWaiting.api = api;
         kibuWaiting.base = base;
+        kibuSound.claimed = null;
         api.load({ data: kibuWaiting.host, swfFileName: "kibu-host.swf", base: base }).then(() => {
             if (kibuWaiting.api !== api)
                 return;
+            const audio = kibuSound.claimed;
             api.volume = kibuState.volume;
             kibuNudge(); // the host's frame, which registers its callbacks
-            // Asleep, it keeps no sound output running once that has run.
-            setTimeout(() => {
-                if (kibuClock.asleep && kibuWaiting.api === api)
-                    api.suspend();
-            }, 100);
+            const settle = () => {
+                if (kibuWaiting.api !== api)
+                    return;
+                if (kibuCallOn(api, "kibuReady") !== true) {
+                    kibuWaiting.settling = setTimeout(settle, 50);
+                    return;
+                }
+                api.suspend();
+                kibuWaiting.audio = audio;
+                if (audio && !kibuClock.asleep)
+                    audio.resume();
+            };
+            kibuWaiting.settling = setTimeout(settle, 50);
         }, () => {
             if (kibuWaiting.api === api)
                 kibuDropWaiting();
@@ -357,7 +380,7 @@ function kibuOpenInWaiting(how) {
     if (!api || kibuWaiting.base !== how.base || kibuCallOn(api, "kibuReady") !== true)
         return false;
     const player = kibuWaiting.player;
-    kibuWaiting.player = kibuWaiting.api = null;
+    kibuWaiting.player = kibuWaiting.api = kibuWaiting.audio = null;
     const previous = kibuState.player;
     kibuState.player = player;
     kibuState.api = api;
