@@ -258,31 +258,39 @@ private slots:
 
     // The host hands over at a rate of its own; the program then keeps its
     // own, by its own clock (getTimer at each frame), from its first frame.
-    // The same in an instance built ahead, waiting after another program.
+    // The same in an instance built ahead: after another program from the
+    // same folder, or for the folder programs are expected from.
     void runsAtItsOwnRate_data() {
         QTest::addColumn<double>("rate");
-        QTest::addColumn<bool>("waiting");
-        QTest::newRow("12 fps") << 12.0 << false;
-        QTest::newRow("30 fps") << 30.0 << false;
-        QTest::newRow("12 fps, in the waiting instance") << 12.0 << true;
-        QTest::newRow("30 fps, in the waiting instance") << 30.0 << true;
+        QTest::addColumn<QString>("before");
+        QTest::newRow("12 fps") << 12.0 << QString();
+        QTest::newRow("30 fps") << 30.0 << QString();
+        QTest::newRow("30 fps, waiting for the folder") << 30.0 << QStringLiteral("folder");
+        QTest::newRow("12 fps, waiting after a program") << 12.0 << QStringLiteral("program");
     }
     void runsAtItsOwnRate() {
         QFETCH(double, rate);
-        QFETCH(bool, waiting);
-        const QString path =
-            movie(QStringLiteral("rate%1.swf").arg(rate),
-                  {QStringLiteral("--frames"), QStringLiteral("100"), QStringLiteral("--rate"),
-                   QString::number(rate), QStringLiteral("--trace-time")});
-        if (waiting) {
+        QFETCH(QString, before);
+        // Not from the folder waited for, unless it should.
+        QDir(m_dir.path()).mkpath(QStringLiteral("elsewhere"));
+        const QString path = movie(
+            QStringLiteral("%1rate%2.swf").arg(before.isEmpty() ? "elsewhere/" : "").arg(rate),
+            {QStringLiteral("--frames"), QStringLiteral("100"), QStringLiteral("--rate"),
+             QString::number(rate), QStringLiteral("--trace-time")});
+        m_player->setMovie(FlashPlayer::kNoProgram);
+        if (before == QLatin1String("program")) {
             m_player->setMovie(movie(QStringLiteral("before.swf"), {}));
             m_player->play();
-            QVERIFY(waitFor(
-                [&] { return pageValue("kibuCallOn(kibuWaiting.api, 'kibuReady')") == true; },
-                8000));
+        } else if (before == QLatin1String("folder")) {
+            m_player->expectProgramsFrom(m_dir.path());
+        }
+        if (!before.isEmpty()) {
+            const QString ready =
+                QStringLiteral(
+                    "kibuWaiting.base === '%1' && kibuCallOn(kibuWaiting.api, 'kibuReady')")
+                    .arg(QUrl::fromLocalFile(m_dir.path() + u'/').toString(QUrl::FullyEncoded));
+            QVERIFY(waitFor([&] { return pageValue(ready) == true; }, 8000));
             pageValue(QStringLiteral("window.waitingOne = kibuWaiting.player"));
-        } else {
-            m_player->setMovie(FlashPlayer::kNoProgram);
         }
         QMap<int, double> at; // frame -> getTimer
         m_player->setTraceForwarding(true);
@@ -299,7 +307,7 @@ private slots:
         m_player->setTraceForwarding(false);
         QVERIFY(enough);
         QVERIFY(at.contains(1));
-        QCOMPARE(pageValue("kibuState.player === window.waitingOne").toBool(), waiting);
+        QCOMPARE(pageValue("kibuState.player === window.waitingOne").toBool(), !before.isEmpty());
         const double perFrame = (at.value(20) - at.value(4)) / 16;
         QVERIFY2(std::abs(perFrame - 1000 / rate) < 0.2 * 1000 / rate,
                  qPrintable(QStringLiteral("%1 ms a frame").arg(perFrame)));

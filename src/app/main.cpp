@@ -85,6 +85,7 @@ int main(int argc, char* argv[]) {
                                ? QDir(exeDir).filePath(QStringLiteral("res/ruffle"))
                                : options.settings.app.path(QStringLiteral("res/ruffle"));
     RuffleFlashPlayer player(engine, RuffleFlashPlayer::Start::Later);
+    player.expectProgramsFrom(options.settings.app.cacheFolder());
     WebEngineInfoBrowser browser(WebEngineInfoBrowser::Start::Later);
     SoundEffectVoicePlayer voice;
     MessageBoxNotifier notifier;

@@ -38,6 +38,12 @@ QString jsString(const QString& s) {
     return u'"' + out + u'"';
 }
 
+// A folder as the page names it, the base of the programs in it.
+QString folderUrl(const QString& folder) {
+    return QUrl::fromLocalFile(QDir::cleanPath(QDir(folder).absolutePath()) + u'/')
+        .toString(QUrl::FullyEncoded);
+}
+
 QString base64(const QByteArray& bytes) {
     return QString::fromLatin1(bytes.toBase64());
 }
@@ -171,6 +177,8 @@ void RuffleFlashPlayer::onPageReady() {
     // A fresh page knows nothing of what the window set on the last one.
     run(QStringLiteral("kibuSetVolume(%1);").arg(m_muted ? 0 : 1));
     run(QStringLiteral("kibuSetWaitingHost(\"%1\");").arg(base64(HostMovie::waiting())));
+    if (!m_expectedBase.isEmpty())
+        run(QStringLiteral("kibuPrepareWaiting(%1);").arg(jsString(m_expectedBase)));
     if (!m_menuEnabled)
         setContextMenuEnabled(false);
     if (m_forwardTrace)
@@ -262,8 +270,7 @@ void RuffleFlashPlayer::loadCurrentMovie() {
     const QFileInfo file(m_movie);
     const QString url = QUrl::fromLocalFile(file.absoluteFilePath()).toString(QUrl::FullyEncoded);
     // Relative names in the program resolve against its own folder.
-    const QString base =
-        QUrl::fromLocalFile(file.absolutePath() + u'/').toString(QUrl::FullyEncoded);
+    const QString base = folderUrl(file.absolutePath());
     if (m_kind == Kind::Timed) {
         run(QStringLiteral("kibuLoadUrl(%1, %2, %3, %4);")
                 .arg(m_generation)
@@ -282,6 +289,12 @@ void RuffleFlashPlayer::loadCurrentMovie() {
     // The page may hand the program to a host that waits for it.
     how.insert(QStringLiteral("url"), url);
     loadBytes(HostMovie::build(m_info, url), how);
+}
+
+void RuffleFlashPlayer::expectProgramsFrom(const QString& folder) {
+    m_expectedBase = folderUrl(folder);
+    if (m_ready)
+        run(QStringLiteral("kibuPrepareWaiting(%1);").arg(jsString(m_expectedBase)));
 }
 
 void RuffleFlashPlayer::loadBytes(const QByteArray& swf, const QJsonObject& how) {

@@ -48,6 +48,9 @@ public:
     QWidget* widget() override;
 
     bool isReady() const { return m_ready; }
+    // Where programs mostly come from: the page prepares to start the next
+    // one from there quickly, the first one after it starts included.
+    void expectProgramsFrom(const QString& folder);
     // Whether what programs trace reaches traced(); off at first.
     void setTraceForwarding(bool on);
     // Why the engine stopped or could not start, until it starts again.
@@ -87,7 +90,8 @@ private:
     QString m_failure; // why the page or engine stopped, until the next start
     bool m_menuEnabled = true;
     bool m_forwardTrace = false;
-    QStringList m_pending; // scripts waiting for the page
+    QString m_expectedBase; // where programs mostly come from, as a page URL
+    QStringList m_pending;  // scripts waiting for the page
 
     QString m_movie = kNoProgram;
     int m_generation = 0; // counts program changes
