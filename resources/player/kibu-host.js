@@ -330,11 +330,11 @@ function kibuDropWaiting() {
     kibuWaiting.player = kibuWaiting.api = kibuWaiting.audio = null;
 }
 
-// A second later, so that the program just started has its first frames
-// to itself. Once the host's frame has run, the instance stops ticking;
+// A second later (unless told otherwise), so that the program just started
+// has its first frames to itself. Once the host's frame has run, the instance stops ticking;
 // its sound output runs on while the page is awake, so that a program's
 // first sound need not wait for one to open.
-function kibuPrepareWaiting(base) {
+function kibuPrepareWaiting(base, delay = 1000) {
     clearTimeout(kibuWaiting.timer);
     if (!kibuWaiting.host || (kibuWaiting.player && kibuWaiting.base === base))
         return;
@@ -370,7 +370,7 @@ function kibuPrepareWaiting(base) {
             if (kibuWaiting.api === api)
                 kibuDropWaiting();
         });
-    }, 1000);
+    }, delay);
 }
 
 // Hands the program to the waiting instance, which takes the stage's place;

@@ -178,7 +178,7 @@ void RuffleFlashPlayer::onPageReady() {
     run(QStringLiteral("kibuSetVolume(%1);").arg(m_muted ? 0 : 1));
     run(QStringLiteral("kibuSetWaitingHost(\"%1\");").arg(base64(HostMovie::waiting())));
     if (!m_expectedBase.isEmpty())
-        run(QStringLiteral("kibuPrepareWaiting(%1);").arg(jsString(m_expectedBase)));
+        run(QStringLiteral("kibuPrepareWaiting(%1, 0);").arg(jsString(m_expectedBase)));
     if (!m_menuEnabled)
         setContextMenuEnabled(false);
     if (m_forwardTrace)
@@ -294,7 +294,7 @@ void RuffleFlashPlayer::loadCurrentMovie() {
 void RuffleFlashPlayer::expectProgramsFrom(const QString& folder) {
     m_expectedBase = folderUrl(folder);
     if (m_ready)
-        run(QStringLiteral("kibuPrepareWaiting(%1);").arg(jsString(m_expectedBase)));
+        run(QStringLiteral("kibuPrepareWaiting(%1, 0);").arg(jsString(m_expectedBase)));
 }
 
 void RuffleFlashPlayer::loadBytes(const QByteArray& swf, const QJsonObject& how) {
