@@ -352,11 +352,18 @@ function kibuPrepareWaiting(base, delay = 1000) {
                 return;
             const audio = kibuSound.claimed;
             api.volume = kibuState.volume;
-            kibuNudge(); // the host's frame, which registers its callbacks
+            // The host's frame, which registers its callbacks, needs a tick;
+            // an instance whose frame never comes is of no use.
+            let tries = 40;
             const settle = () => {
                 if (kibuWaiting.api !== api)
                     return;
                 if (kibuCallOn(api, "kibuReady") !== true) {
+                    if (--tries === 0) {
+                        kibuDropWaiting();
+                        return;
+                    }
+                    kibuNudge();
                     kibuWaiting.settling = setTimeout(settle, 50);
                     return;
                 }
@@ -365,6 +372,7 @@ function kibuPrepareWaiting(base, delay = 1000) {
                 if (audio && !kibuClock.asleep)
                     audio.resume();
             };
+            kibuNudge();
             kibuWaiting.settling = setTimeout(settle, 50);
         }, () => {
             if (kibuWaiting.api === api)
