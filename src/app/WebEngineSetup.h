@@ -11,6 +11,7 @@ bool hasGpu();
 // Picks the drawing path (GPU through shared GL contexts, or plain software
 // with no GL at all) and the engine's process settings: one renderer for
 // both pages, audio inside the browser process, no pages kept for going
+// back; and, for the processes the engine starts, large freed memory given
 // back. Call before the QApplication is made.
 void apply();
 
