@@ -8,8 +8,6 @@
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 e2e_begin "$@"
-first=$(head -n1 "$demo/catalogue/b01.txt" | tr -d '\r')
-second=$(sed -n 2p "$demo/catalogue/b01.txt" | tr -d '\r')
 "$swfgen" --version 10 --class Main --frames 240 --rate 12 --size 1016x711 --background C00000 \
   --stop-at 1 --cover 120:0000C0 "$app/res/fla/$first.swf"
 "$swfgen" --version 10 --class Main --final --frames 240 --rate 12 --size 1016x711 \

@@ -7,7 +7,8 @@ scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../scripts" && pwd)
 
 # Runs the script again on a display of its own with a work folder, and
 # ends with its result; inside, lays out the application folder and sets
-# $app, $player, $swfgen and $demo.
+# $app, $player, $swfgen, $demo, and $first and $second: the names of the
+# first category's first two programs.
 e2e_begin() {
   if [ "${1:-}" != --inside ]; then
     e2e_outer=$(mktemp -d)
@@ -17,6 +18,8 @@ e2e_begin() {
   fi
   swfgen=$5 demo=$6
   e2e_setup "$2" "$3" "$4" "$6" "$7"
+  first=$(head -n1 "$demo/catalogue/b01.txt" | tr -d '\r')
+  second=$(sed -n 2p "$demo/catalogue/b01.txt" | tr -d '\r')
 }
 
 e2e_setup() {
@@ -105,11 +108,8 @@ wait_for_strip_text() {
 }
 
 # The first category's first two programs in the cache: a red and a yellow
-# stage of the window's own shape (no bars beside them); sets $first and
-# $second.
+# stage of the window's own shape (no bars beside them).
 cache_stage_programs() {
-  first=$(head -n1 "$demo/catalogue/b01.txt" | tr -d '\r')
-  second=$(sed -n 2p "$demo/catalogue/b01.txt" | tr -d '\r')
   "$swfgen" --frames 600 --size 1016x711 --background C00000 "$app/res/fla/$first.swf"
   "$swfgen" --frames 600 --size 1016x711 --background C0C000 "$app/res/fla/$second.swf"
 }

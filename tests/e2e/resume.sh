@@ -9,13 +9,11 @@
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 e2e_begin "$@"
-first=$(head -n1 "$demo/catalogue/b01.txt" | tr -d '\r')
 mark=$(head -n1 "$demo/server-address.txt" | cut -d, -f1)
 folder="${mark:10:3}${mark:3:3}"
 program="$work/server/$folder/fla/$first.swf"
 mkdir -p "$(dirname "$program")"
 head -c 20971520 /dev/urandom >"$program"
-second=$(sed -n 2p "$demo/catalogue/b01.txt" | tr -d '\r')
 swapped="$work/server/$folder/fla/$second.swf"
 head -c 8388608 /dev/urandom >"$swapped"
 third=$(sed -n 3p "$demo/catalogue/b01.txt" | tr -d '\r')
