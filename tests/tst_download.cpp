@@ -99,6 +99,21 @@ class TestDownload : public QObject {
         return {outcome, outcome == Outcome::Complete ? readFile(output) : QByteArray()};
     }
 
+    // A program download of name into cache (a folder of the test's own,
+    // made), from the test server.
+    std::unique_ptr<ProgramDownload> programDownload(const QString& cache, const QString& name) {
+        QDir().mkpath(cache);
+        return std::make_unique<ProgramDownload>(m_network.get(), m_server->baseUrl(),
+                                                 QStringLiteral("k"), cache, name);
+    }
+
+    // Starts it and waits for its end: its result, or -1 when none came.
+    static int runToEnd(ProgramDownload& download) {
+        QSignalSpy done(&download, &ProgramDownload::finished);
+        download.start();
+        return done.wait(10000) ? done.first().first().toInt() : -1;
+    }
+
     QList<QByteArray> ranges() const {
         QList<QByteArray> result;
         for (const auto& r : m_server->requests())
@@ -365,7 +380,6 @@ private slots:
         QTest::addColumn<QByteArray>("firstRange");
         QTest::addColumn<int>("requests");
         const QByteArray resumed = "bytes=81920-122880";
-        const QByteArray over = "bytes=40960-81920"; // the second of a start over
         QTest::newRow("the same file") << QByteArray("300000\netag \"v1\"\n")
                                        << QByteArray("\"v1\"") << 300000 << resumed << 6;
         QTest::newRow("replaced, same size") << QByteArray("300000\netag \"v1\"\n")
@@ -376,7 +390,6 @@ private slots:
             << QByteArray("300000\netag \"v1\"\n") << QByteArray("\"v1\"") << 50000 << resumed << 3;
         QTest::newRow("no validator recorded") << QByteArray("300000\n") << QByteArray("\"v1\"")
                                                << 300000 << QByteArray("bytes=0-40960") << 8;
-        Q_UNUSED(over);
     }
     void resumingNeverSplices() {
         QFETCH(QByteArray, recorded);
@@ -385,9 +398,9 @@ private slots:
         QFETCH(QByteArray, firstRange);
         QFETCH(int, requests);
         QTemporaryDir dir;
-        const QString cache = dir.filePath(QStringLiteral("cache/"));
-        QDir().mkpath(cache);
-        const QString cachePath = cache + QStringLiteral("节目.swf");
+        const auto download =
+            programDownload(dir.filePath(QStringLiteral("cache/")), QStringLiteral("节目"));
+        const QString cachePath = dir.filePath(QStringLiteral("cache/节目.swf"));
         const QByteArray old = content(300000);
         // The new file differs from the old one at every byte.
         QByteArray now = content(serverSize);
@@ -402,13 +415,7 @@ private slots:
                 a.headers.append({QByteArray("ETag"), etag});
             return a;
         });
-        ProgramDownload download(m_network.get(), m_server->baseUrl(), QStringLiteral("k"), cache,
-                                 QStringLiteral("节目"));
-        QSignalSpy done(&download, &ProgramDownload::finished);
-        download.start();
-        QVERIFY(done.wait(10000));
-        QCOMPARE(done.first().first().value<ProgramDownload::Result>(),
-                 ProgramDownload::Result::Complete);
+        QCOMPARE(runToEnd(*download), int(ProgramDownload::Result::Complete));
         QVERIFY(readFile(cachePath) == now);
         QCOMPARE(ranges().first(), firstRange);
         QCOMPARE(ranges().size(), requests);
@@ -420,9 +427,9 @@ private slots:
     // first byte: a part never stands beside another file's.
     void aStartOverIsRecordedAtOnce() {
         QTemporaryDir dir;
-        const QString cache = dir.filePath(QStringLiteral("cache/"));
-        QDir().mkpath(cache);
-        const QString cachePath = cache + QStringLiteral("a.swf");
+        const auto download =
+            programDownload(dir.filePath(QStringLiteral("cache/")), QStringLiteral("a"));
+        const QString cachePath = dir.filePath(QStringLiteral("cache/a.swf"));
         writeFile(PartialFiles::dataPath(cachePath), content(81921));
         writeFile(PartialFiles::sizePath(cachePath), "300000\netag \"v1\"\n");
         const QByteArray now = content(400000);
@@ -432,9 +439,7 @@ private slots:
             a.delayMs = r.header("Range").startsWith("bytes=0-") ? 5000 : 0;
             return a;
         });
-        ProgramDownload download(m_network.get(), m_server->baseUrl(), QStringLiteral("k"), cache,
-                                 QStringLiteral("a"));
-        download.start();
+        download->start();
         QTRY_COMPARE(ranges().size(), 2);
         QCOMPARE(readFile(PartialFiles::sizePath(cachePath)), QByteArray("400000\netag \"v2\"\n"));
         QCOMPARE(QFileInfo(PartialFiles::dataPath(cachePath)).size(), 0);
@@ -460,11 +465,11 @@ private slots:
         QFETCH(QString, what);
         QFETCH(int, result);
         QTemporaryDir dir;
-        const QString cache = dir.filePath(QStringLiteral("cache/"));
+        const auto download =
+            programDownload(dir.filePath(QStringLiteral("cache/")), QStringLiteral("p"));
         const QString outside = dir.filePath(QStringLiteral("outside"));
-        QDir().mkpath(cache);
         writeFile(outside, "100\netag \"x\"\n");
-        const QString cachePath = cache + QStringLiteral("p.swf");
+        const QString cachePath = dir.filePath(QStringLiteral("cache/p.swf"));
         const QString part = PartialFiles::dataPath(cachePath);
         QByteArray bytes = content(90000);
         if (what == QLatin1String("part link"))
@@ -485,19 +490,14 @@ private slots:
             QCOMPARE(::mkfifo(QFile::encodeName(part).constData(), 0600), 0);
 #endif
         m_server->setFallback([&](const FaultServer::Request& r) { return rangeAnswer(bytes, r); });
-        ProgramDownload download(m_network.get(), m_server->baseUrl(), QStringLiteral("k"), cache,
-                                 QStringLiteral("p"));
-        QSignalSpy done(&download, &ProgramDownload::finished);
-        download.start();
-        QVERIFY(done.wait(10000));
-        QCOMPARE(done.first().first().toInt(), result);
+        QCOMPARE(runToEnd(*download), result);
         QCOMPARE(readFile(outside), QByteArray("100\netag \"x\"\n"));
         QVERIFY(!QFile::exists(outside + QStringLiteral(".new")));
         if (result == int(ProgramDownload::Result::Complete)) {
             QVERIFY(readFile(cachePath) == bytes);
             QVERIFY(FileOps::isPlainFile(cachePath));
         } else {
-            QVERIFY(download.saveProblem().contains(QStringLiteral("无法保存")));
+            QVERIFY(download->saveProblem().contains(QStringLiteral("无法保存")));
             QVERIFY(QFileInfo(part).isDir());
         }
         if (what.startsWith(QLatin1String("complete")))
