@@ -38,7 +38,8 @@ const kibuSound = { spare: null, options: "", claimed: null };
             spare.close();
         if (context.state === "suspended")
             context.resume();
-        // The waiting instance's output, which the page keeps running.
+        // The first output handed out once a waiting instance's build has
+        // begun is that instance's own.
         if (kibuSound.claimed === null)
             kibuSound.claimed = context;
         setTimeout(() => {
@@ -99,8 +100,8 @@ const kibuState = {
 // time a click waits for its program. So once a program from a folder has
 // started, a second instance is built, hidden, with a host that runs its
 // frame and waits: the next program from that folder is handed to it, and
-// it takes the stage's place. It ticks only while the page is awake, and
-// its sound output runs only then.
+// it takes the stage's place. While it waits its engine is paused; its
+// sound output runs while the page is awake.
 const kibuWaiting = {
     host: null, // the waiting host movie's bytes
     base: "", // the folder its program must come from
@@ -331,9 +332,7 @@ function kibuDropWaiting() {
 }
 
 // A second later (unless told otherwise), so that the program just started
-// has its first frames to itself. Once the host's frame has run, the instance stops ticking;
-// its sound output runs on while the page is awake, so that a program's
-// first sound need not wait for one to open.
+// has its first frames to itself.
 function kibuPrepareWaiting(base, delay = 1000) {
     clearTimeout(kibuWaiting.timer);
     if (!kibuWaiting.host || (kibuWaiting.player && kibuWaiting.base === base))
@@ -350,35 +349,35 @@ function kibuPrepareWaiting(base, delay = 1000) {
         api.load({ data: kibuWaiting.host, swfFileName: "kibu-host.swf", base: base }).then(() => {
             if (kibuWaiting.api !== api)
                 return;
-            const audio = kibuSound.claimed;
             api.volume = kibuState.volume;
-            // The host's frame, which registers its callbacks, needs a tick;
-            // an instance whose frame never comes is of no use.
-            let tries = 40;
-            const settle = () => {
-                if (kibuWaiting.api !== api)
-                    return;
-                if (kibuCallOn(api, "kibuReady") !== true) {
-                    if (--tries === 0) {
-                        kibuDropWaiting();
-                        return;
-                    }
-                    kibuNudge();
-                    kibuWaiting.settling = setTimeout(settle, 50);
-                    return;
-                }
-                api.suspend();
-                kibuWaiting.audio = audio;
-                if (audio && !kibuClock.asleep)
-                    audio.resume();
-            };
-            kibuNudge();
-            kibuWaiting.settling = setTimeout(settle, 50);
+            kibuSettleWaiting(api, kibuSound.claimed, 40);
         }, () => {
             if (kibuWaiting.api === api)
                 kibuDropWaiting();
         });
     }, delay);
+}
+
+// The host's frame, which registers its callbacks, needs a tick; once it
+// has run, the engine pauses, and its sound output (which the pause rests)
+// runs on while the page is awake, so that a program's first sound need
+// not wait for one to open. An instance whose frame never comes is dropped.
+function kibuSettleWaiting(api, audio, tries) {
+    if (kibuWaiting.api !== api)
+        return;
+    if (kibuCallOn(api, "kibuReady") !== true) {
+        if (tries === 0) {
+            kibuDropWaiting();
+            return;
+        }
+        kibuNudge();
+        kibuWaiting.settling = setTimeout(() => kibuSettleWaiting(api, audio, tries - 1), 50);
+        return;
+    }
+    api.suspend();
+    kibuWaiting.audio = audio;
+    if (audio && !kibuClock.asleep)
+        audio.resume();
 }
 
 // Hands the program to the waiting instance, which takes the stage's place;

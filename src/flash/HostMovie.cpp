@@ -9,6 +9,8 @@ namespace HostMovie {
 namespace {
 
 const Swf::Rgb kWhite{255, 255, 255};
+// The engine's usual stage, 550 x 400 pixels.
+const Swf::Rect kUsualStage{0, 550 * 20, 0, 400 * 20};
 // Read by name at every call: at registration the root is still the host.
 const QString kRoot = QStringLiteral("_level0");
 
@@ -76,7 +78,7 @@ Swf::Rect stageOf(const Swf::Info& program) {
     // engine's usual default stage.
     if (program.stage.width() > 0 && program.stage.height() > 0)
         return program.stage;
-    return Swf::Rect{0, 550 * 20, 0, 400 * 20};
+    return kUsualStage;
 }
 
 // The callbacks through which the page reaches whatever is the root.
@@ -111,7 +113,7 @@ QByteArray build(const Swf::Info& program, const QString& programUrl) {
 
 QByteArray waiting() {
     // The program that takes its place brings its own stage and rate.
-    Swf::SwfWriter w(8, Swf::Rect{0, 550 * 20, 0, 400 * 20}, kHostRate);
+    Swf::SwfWriter w(8, kUsualStage, kHostRate);
 
     Swf::ActionWriter a;
     addRootCallbacks(a);
@@ -129,7 +131,7 @@ QByteArray waiting() {
 }
 
 QByteArray emptyStage() {
-    Swf::SwfWriter w(8, Swf::Rect{0, 550 * 20, 0, 400 * 20}, 12.0);
+    Swf::SwfWriter w(8, kUsualStage, 12.0);
     w.setBackground(kWhite);
     Swf::ActionWriter a;
     a.stop();

@@ -177,8 +177,7 @@ void RuffleFlashPlayer::onPageReady() {
     // A fresh page knows nothing of what the window set on the last one.
     run(QStringLiteral("kibuSetVolume(%1);").arg(m_muted ? 0 : 1));
     run(QStringLiteral("kibuSetWaitingHost(\"%1\");").arg(base64(HostMovie::waiting())));
-    if (!m_expectedBase.isEmpty())
-        run(QStringLiteral("kibuPrepareWaiting(%1, 0);").arg(jsString(m_expectedBase)));
+    prepareWaiting();
     if (!m_menuEnabled)
         setContextMenuEnabled(false);
     if (m_forwardTrace)
@@ -294,6 +293,11 @@ void RuffleFlashPlayer::loadCurrentMovie() {
 void RuffleFlashPlayer::expectProgramsFrom(const QString& folder) {
     m_expectedBase = folderUrl(folder);
     if (m_ready)
+        prepareWaiting();
+}
+
+void RuffleFlashPlayer::prepareWaiting() {
+    if (!m_expectedBase.isEmpty())
         run(QStringLiteral("kibuPrepareWaiting(%1, 0);").arg(jsString(m_expectedBase)));
 }
 

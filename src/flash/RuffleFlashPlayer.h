@@ -73,6 +73,8 @@ private:
     void run(const QString& script);
     void loadCurrentMovie();
     void loadBytes(const QByteArray& swf, const QJsonObject& how);
+    // Has the page get an instance ready for the expected folder, at once.
+    void prepareWaiting();
     void watchRewrittenProgram();
     int timedFrame() const;
 
