@@ -258,10 +258,12 @@ private slots:
     }
 
     // The host hands over at a rate of its own; the program then keeps its
-    // own, by its own clock (getTimer at each frame), from its first frame.
-    // The same in an instance built ahead: after another program from the
-    // same folder, or for the folder programs are expected from.
-    void runsAtItsOwnRate_data() {
+    // own, by its own clock (getTimer at each frame), from its first frame,
+    // and the sound of its first frame plays at once: the buffer that
+    // carries it is not queued behind another. The same in an instance
+    // built ahead: after another program from the same folder, or for the
+    // folder programs are expected from.
+    void startsAtOnceAndRunsAtItsOwnRate_data() {
         QTest::addColumn<double>("rate");
         QTest::addColumn<QString>("before");
         QTest::newRow("12 fps") << 12.0 << QString();
@@ -269,14 +271,14 @@ private slots:
         QTest::newRow("30 fps, waiting for the folder") << 30.0 << QStringLiteral("folder");
         QTest::newRow("12 fps, waiting after a program") << 12.0 << QStringLiteral("program");
     }
-    void runsAtItsOwnRate() {
+    void startsAtOnceAndRunsAtItsOwnRate() {
         QFETCH(double, rate);
         QFETCH(QString, before);
         // Not from the folder waited for, unless it should.
         QDir(m_dir.path()).mkpath(QStringLiteral("elsewhere"));
         const QString path = movie(
             QStringLiteral("%1rate%2.swf").arg(before.isEmpty() ? "elsewhere/" : "").arg(rate),
-            QStringLiteral("--frames 100 --rate %1 --trace-time").arg(rate));
+            QStringLiteral("--frames 100 --rate %1 --trace-time --tone 440").arg(rate));
         m_player->setMovie(FlashPlayer::kNoProgram);
         if (before == QLatin1String("program")) {
             m_player->setMovie(movie(QStringLiteral("before.swf")));
@@ -292,6 +294,15 @@ private slots:
             QVERIFY(waitFor([&] { return pageValue(ready) == true; }, 8000));
             pageValue(QStringLiteral("window.waitingOne = kibuWaiting.player"));
         }
+        // From each sounding buffer's start call to its start, in seconds.
+        pageValue(QStringLiteral(
+            "window.sounds = []; window.start = AudioBufferSourceNode.prototype.start; {"
+            "const now = Object.getOwnPropertyDescriptor(BaseAudioContext.prototype, "
+            "'currentTime').get;"
+            "AudioBufferSourceNode.prototype.start = function(when) {"
+            " if (this.buffer.getChannelData(0).some(v => Math.abs(v) > 0.05))"
+            "  window.sounds.push(when - now.call(this.context));"
+            " return window.start.apply(this, arguments); }}"));
         QMap<int, double> at; // frame -> getTimer
         m_player->setTraceForwarding(true);
         auto connection =
@@ -311,6 +322,10 @@ private slots:
         const double perFrame = (at.value(20) - at.value(4)) / 16;
         QVERIFY2(std::abs(perFrame - 1000 / rate) < 0.2 * 1000 / rate,
                  qPrintable(QStringLiteral("%1 ms a frame").arg(perFrame)));
+        const QVariant queuedFor = pageValue(QStringLiteral("window.sounds[0]"));
+        pageValue(QStringLiteral("AudioBufferSourceNode.prototype.start = window.start"));
+        QVERIFY2(queuedFor.isValid() && queuedFor.toDouble() < 0.005,
+                 qPrintable(QStringLiteral("queued for %1 s").arg(queuedFor.toDouble())));
     }
 
     // A program the engine cannot draw at its rate is drawn at a lower

@@ -20,7 +20,87 @@ function kibuHasWebGl() {
 // ahead and handed to the next instance already running. It rests while
 // the page sleeps: a running output costs as much as all the rest of an
 // idle window.
-const kibuSound = { spare: null, options: "", claimed: null };
+const kibuSound = { spare: null, options: "", claimed: null, handed: new Set() };
+
+// The engine mixes its sound a buffer ahead, in two buffers that take turns
+// (46 ms each), and a sound started at a frame is heard only once both have
+// played out: the first sound of a program came a tenth of a second after
+// its first frame. Those two buffers hold the host's silence, so at the
+// program's first frame they are dropped and the engine mixes them anew,
+// the first one playing at once. The engine's clock on that output runs
+// ahead of the output's own by the time dropped, which keeps the engine's
+// view of its buffers as it was.
+function kibuFollowBuffers(context) {
+    const clock = Object.getOwnPropertyDescriptor(BaseAudioContext.prototype, "currentTime").get;
+    const follow = { ahead: 0, lean: 0, queued: [], now: () => clock.call(context) };
+    context.kibuFollow = follow;
+    // An instance that ends closes its output; it shows as closed later.
+    const close = context.close.bind(context);
+    context.close = () => {
+        follow.queued = [];
+        return close();
+    };
+    Object.defineProperty(context, "currentTime", {
+        get: () => follow.now() + follow.ahead - follow.lean,
+    });
+    const create = context.createBufferSource.bind(context);
+    context.createBufferSource = () => {
+        const node = create();
+        const start = node.start.bind(node);
+        const entry = { node: node, when: 0 };
+        node.start = (when = 0) => {
+            entry.when = when;
+            follow.queued.push(entry);
+            start(Math.max(0, when - follow.ahead));
+        };
+        node.addEventListener("ended", () => {
+            const at = follow.queued.indexOf(entry);
+            if (at >= 0)
+                follow.queued.splice(at, 1);
+        });
+        return node;
+    };
+}
+
+function kibuHurrySound(context) {
+    const follow = context.kibuFollow;
+    if (!follow || context.state !== "running" || follow.queued.length === 0)
+        return;
+    const queued = follow.queued.splice(0).sort((a, b) => a.when - b.when);
+    const refills = queued.map(entry => {
+        const refill = entry.node.onended;
+        entry.node.onended = null;
+        entry.node.stop();
+        return refill;
+    });
+    const last = queued[queued.length - 1];
+    follow.ahead = last.when + last.node.buffer.duration - follow.now();
+    // The first refill would look late to the engine, which would then
+    // double its buffers: it sees the other half played.
+    follow.lean = queued[0].node.buffer.duration / 2;
+    refills.forEach((refill, i) => {
+        if (i === 1)
+            follow.lean = 0;
+        try {
+            refill();
+        } catch (e) {
+            // not the engine's buffer after all
+        }
+    });
+    follow.lean = 0;
+}
+
+// Every output handed to an instance: the stage's, and the waiting
+// instance's, which holds silence too.
+function kibuHurryAllSound() {
+    for (const context of kibuSound.handed) {
+        if (context.state === "closed")
+            kibuSound.handed.delete(context);
+        else
+            kibuHurrySound(context);
+    }
+}
+
 {
     const Native = window.AudioContext;
     const open = options => {
@@ -38,6 +118,9 @@ const kibuSound = { spare: null, options: "", claimed: null };
             spare.close();
         if (context.state === "suspended")
             context.resume();
+        if (!context.kibuFollow)
+            kibuFollowBuffers(context);
+        kibuSound.handed.add(context);
         // The first output handed out once a waiting instance's build has
         // begun is that instance's own.
         if (kibuSound.claimed === null)
@@ -217,6 +300,8 @@ function kibuHandOver() {
         return;
     kibuState.handingOver = false;
     kibuClock.ahead += 1000 / kibuDetail.rate;
+    // Once every instance has ticked, the program's first frame has run.
+    setTimeout(kibuHurryAllSound, 0);
 }
 
 function kibuSleep() {
