@@ -19,11 +19,15 @@
 //          24 fps); for both programs the frames shown per second and the
 //          longest time one stayed on the screen, read from the frame
 //          number the programs draw along their top; and a checksum of a
-//          still light program's picture, to compare between builds.
+//          still light program's picture, to compare between builds. A
+//          private sound server takes the engine's sound, as a child's
+//          computer has one.
 // sound    click -> the first sound of a program that plays a tone from its
 //          first frame, recorded from the null sink of a private sound
-//          server: from a window with no program, and from another program.
-//          3 runs each.
+//          server: from a window with no program, and from another program,
+//          3 runs each, and how long after the program's first frame showed;
+//          then the dropouts in a steady tone: the light program's first
+//          20 s, and 8 s of a busy scene.
 //
 // As root, QTWEBENGINE_DISABLE_SANDBOX=1 must be set. KIBU_BENCH_BUILD=DIR
 // runs the player and engine files of another build tree instead (an
@@ -334,7 +338,47 @@ double cpuLoad(const QProcess& player, qint64 ms, const std::function<void()>& m
     return (ProcessTree::cpuSeconds(player.processId()) - before) * 1000.0 / double(t.elapsed());
 }
 
+// A sound server of its own whose only output is a null sink; the player
+// started while it lives plays into it.
+struct SoundServer {
+    QTemporaryDir dir;
+    QProcess server;
+    SoundServer() {
+        QFile config(dir.filePath(QStringLiteral("default.pa")));
+        config.open(QIODevice::WriteOnly);
+        config.write(QStringLiteral("load-module module-null-sink sink_name=kibu\n"
+                                    "load-module module-native-protocol-unix socket=%1 "
+                                    "auth-anonymous=1\nset-default-sink kibu\n")
+                         .arg(dir.filePath(QStringLiteral("native")))
+                         .toUtf8());
+        config.close();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), dir.path());
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
+        server.setProcessEnvironment(env);
+        server.setStandardOutputFile(QProcess::nullDevice());
+        server.setStandardErrorFile(QProcess::nullDevice());
+        server.start(QStringLiteral("pulseaudio"),
+                     {QStringLiteral("-n"), QStringLiteral("-F"), config.fileName(),
+                      QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"),
+                      QStringLiteral("--use-pid-file=no")});
+        qputenv("PULSE_SERVER", "unix:" + dir.filePath(QStringLiteral("native")).toUtf8());
+        for (int i = 0; i < 50; ++i) {
+            if (QProcess::execute(QStringLiteral("pactl"), {QStringLiteral("info")}) == 0)
+                break;
+            QThread::msleep(100);
+        }
+    }
+    ~SoundServer() {
+        server.kill();
+        server.waitForFinished(5000);
+    }
+};
+
 int playback() {
+    // A child's computer has a sound server, and the engine's output plays
+    // into it all the while.
+    SoundServer sounds;
     const QStringList stage{QStringLiteral("--frames"),    QStringLiteral("2400"),
                             QStringLiteral("--rate"),      QStringLiteral("24"),
                             QStringLiteral("--size"),      QStringLiteral("842x571"),
@@ -405,43 +449,6 @@ int playback() {
     return 0;
 }
 
-// A sound server of its own whose only output is a null sink; the player
-// started while it lives plays into it.
-struct SoundServer {
-    QTemporaryDir dir;
-    QProcess server;
-    SoundServer() {
-        QFile config(dir.filePath(QStringLiteral("default.pa")));
-        config.open(QIODevice::WriteOnly);
-        config.write(QStringLiteral("load-module module-null-sink sink_name=kibu\n"
-                                    "load-module module-native-protocol-unix socket=%1 "
-                                    "auth-anonymous=1\nset-default-sink kibu\n")
-                         .arg(dir.filePath(QStringLiteral("native")))
-                         .toUtf8());
-        config.close();
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOME"), dir.path());
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
-        server.setProcessEnvironment(env);
-        server.setStandardOutputFile(QProcess::nullDevice());
-        server.setStandardErrorFile(QProcess::nullDevice());
-        server.start(QStringLiteral("pulseaudio"),
-                     {QStringLiteral("-n"), QStringLiteral("-F"), config.fileName(),
-                      QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"),
-                      QStringLiteral("--use-pid-file=no")});
-        qputenv("PULSE_SERVER", "unix:" + dir.filePath(QStringLiteral("native")).toUtf8());
-        for (int i = 0; i < 50; ++i) {
-            if (QProcess::execute(QStringLiteral("pactl"), {QStringLiteral("info")}) == 0)
-                break;
-            QThread::msleep(100);
-        }
-    }
-    ~SoundServer() {
-        server.kill();
-        server.waitForFinished(5000);
-    }
-};
-
 // Records the sink's monitor: 16-bit mono at 22050 Hz, with little latency.
 struct Recorder {
     static constexpr int kRate = 22050;
@@ -462,29 +469,59 @@ struct Recorder {
     }
     void take() { heard += parec.readAllStandardOutput(); }
     // Milliseconds from the sample at byte offset `from` to the first loud
-    // one after it, or -1 within the limit.
-    double loudAfter(qsizetype from, qint64 limitMs) {
+    // one after it, or -1 within the limit; `meanwhile` runs between reads.
+    double loudAfter(qsizetype from, qint64 limitMs, const std::function<void()>& meanwhile = {}) {
         QElapsedTimer t;
         t.start();
         qsizetype at = from & ~qsizetype(1);
         while (t.elapsed() < limitMs) {
-            parec.waitForReadyRead(20);
+            if (meanwhile)
+                meanwhile();
+            parec.waitForReadyRead(2);
             take();
-            for (; at + 1 < heard.size(); at += 2) {
-                const auto v = qint16(quint8(heard[at]) | quint8(heard[at + 1]) << 8);
-                if (std::abs(int(v)) > 2000)
+            for (; at + 1 < heard.size(); at += 2)
+                if (std::abs(sample(at)) > 2000)
                     return double(at - from) / 2 * 1000.0 / kRate;
-            }
         }
         return -1;
+    }
+    int sample(qsizetype at) const {
+        return qint16(quint8(heard[at]) | quint8(heard[at + 1]) << 8);
+    }
+    // The dropouts of a steady tone over `ms` of sound from byte offset
+    // `from`: runs of 3 ms or more without a loud sample.
+    struct Gaps {
+        int count = 0;
+        double longestMs = 0;
+    };
+    Gaps gapsAfter(qsizetype from, qint64 ms) {
+        const qsizetype end = from + ms * kRate / 1000 * 2;
+        while (heard.size() < end && parec.waitForReadyRead(2000))
+            take();
+        Gaps gaps;
+        qsizetype quiet = 0;
+        for (qsizetype at = from & ~qsizetype(1); at + 1 < std::min(end, heard.size()); at += 2) {
+            quiet = std::abs(sample(at)) > 2000 ? 0 : quiet + 1;
+            if (quiet == kRate * 3 / 1000)
+                ++gaps.count;
+            gaps.longestMs = std::max(gaps.longestMs, double(quiet) * 1000.0 / kRate);
+        }
+        return gaps;
     }
 };
 
 int sound() {
     SoundServer sounds;
     const QStringList tone{QStringLiteral("--tone"), QStringLiteral("440")};
-    AppFolder app({program(QStringLiteral("C00000"), tone), program(QStringLiteral("0000C0"))});
-    std::vector<double> fromNothing, fromOther;
+    AppFolder app(
+        {program(QStringLiteral("C00000"), tone),
+         program(QStringLiteral("0000C0")),
+         {QStringLiteral("--frames"), QStringLiteral("2400"), QStringLiteral("--rate"),
+          QStringLiteral("24"), QStringLiteral("--size"), QStringLiteral("842x571"),
+          QStringLiteral("--busy"), QStringLiteral("150"), QStringLiteral("--tone"),
+          QStringLiteral("440"), QStringLiteral("--background"), QStringLiteral("00C000")}});
+    std::vector<double> fromNothing, fromOther, afterFrame;
+    Recorder::Gaps light, busy;
     for (int i = 0; i < 3; ++i) {
         Running r;
         if (startAndTime(r, playerExe(), playerArgs(app, kDeadWeb), 30000) < 0)
@@ -499,16 +536,41 @@ int sound() {
             Recorder rec;
             rec.take();
             const qsizetype mark = rec.heard.size();
-            XClick::at(rowAt(0));
-            into->push_back(rec.loudAfter(mark, 10000));
+            QElapsedTimer clock;
+            qint64 frameMs = -1;
+            XClick::at(rowAt(0), &clock);
+            const double soundMs = rec.loudAfter(mark, 10000, [&] {
+                if (frameMs < 0 && screenPixel(kStage) == QColor(192, 0, 0))
+                    frameMs = clock.elapsed();
+            });
+            into->push_back(soundMs);
+            if (soundMs >= 0 && frameMs >= 0)
+                afterFrame.push_back(soundMs - double(frameMs));
+        }
+        if (i == 0) {
+            // The tone of the light program just clicked, and of a busy
+            // scene: does the engine keep its sound fed?
+            Recorder rec;
+            rec.take();
+            light = rec.gapsAfter(rec.heard.size(), 20000);
+            rec.take();
+            const qsizetype mark = rec.heard.size();
+            XClick::at(rowAt(2));
+            const double soundMs = rec.loudAfter(mark, 10000);
+            if (soundMs >= 0)
+                busy = rec.gapsAfter(mark + qsizetype(soundMs * Recorder::kRate / 1000) * 2, 8000);
         }
         r.process.kill();
         r.process.waitForFinished(5000);
         waitGone();
     }
     std::printf("click -> first sound (median of 3): from a window with no program %.0f ms, from "
-                "another program %.0f ms\n",
-                median(fromNothing), median(fromOther));
+                "another program %.0f ms; after the first frame on screen %.0f ms (median of "
+                "%zu)\n",
+                median(fromNothing), median(fromOther), median(afterFrame), afterFrame.size());
+    std::printf("dropouts of 3 ms or more in a steady tone: light program, its first 20 s: %d "
+                "(longest %.0f ms); busy scene, 8 s from its first sound: %d (longest %.0f ms)\n",
+                light.count, light.longestMs, busy.count, busy.longestMs);
     return 0;
 }
 
