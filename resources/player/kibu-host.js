@@ -22,14 +22,14 @@ function kibuHasWebGl() {
 // idle window.
 const kibuSound = { spare: null, options: "", claimed: null, handed: new Set() };
 
-// The engine mixes its sound a buffer ahead, in two buffers that take turns
-// (46 ms each), and a sound started at a frame is heard only once both have
-// played out: the first sound of a program came a tenth of a second after
-// its first frame. Those two buffers hold the host's silence, so at the
-// program's first frame they are dropped and the engine mixes them anew,
-// the first one playing at once. The engine's clock on that output runs
-// ahead of the output's own by the time dropped, which keeps the engine's
-// view of its buffers as it was.
+// The engine mixes its sound ahead, into two buffers that take turns (46 ms
+// each at first): it refills one when it has played out and queues it behind
+// the other. A sound started at a frame is heard only after both, and the
+// first sound of a program came a tenth of a second after its first frame.
+// At that frame both buffers hold the host's silence, so they are dropped
+// and the engine refills them at once, the first one playing straight away.
+// The engine's clock on that output then runs ahead of the output's own by
+// the time dropped, so that its view of its buffers stays as it was.
 function kibuFollowBuffers(context) {
     const clock = Object.getOwnPropertyDescriptor(BaseAudioContext.prototype, "currentTime").get;
     const follow = { ahead: 0, lean: 0, queued: [], now: () => clock.call(context) };
