@@ -47,9 +47,10 @@ function kibuFollowBuffers(context) {
     context.createBufferSource = () => {
         const node = create();
         const start = node.start.bind(node);
-        const entry = { node: node, when: 0 };
+        const entry = { node: node, when: 0, mixed: 0 };
         node.start = (when = 0) => {
             entry.when = when;
+            entry.mixed = performance.now();
             follow.queued.push(entry);
             start(Math.max(0, when - follow.ahead));
         };
@@ -62,9 +63,12 @@ function kibuFollowBuffers(context) {
     };
 }
 
-function kibuHurrySound(context) {
+// Only buffers mixed before the first frame's tick are dropped: one mixed
+// after it may carry the program's sound already.
+function kibuHurrySound(context, tick) {
     const follow = context.kibuFollow;
-    if (!follow || context.state !== "running" || follow.queued.length === 0)
+    if (!follow || context.state !== "running" || follow.queued.length === 0 ||
+        follow.queued.some(entry => entry.mixed >= tick))
         return;
     const queued = follow.queued.splice(0).sort((a, b) => a.when - b.when);
     const refills = queued.map(entry => {
@@ -92,12 +96,12 @@ function kibuHurrySound(context) {
 
 // Every output handed to an instance: the stage's, and the waiting
 // instance's, which holds silence too.
-function kibuHurryAllSound() {
+function kibuHurryAllSound(tick) {
     for (const context of kibuSound.handed) {
         if (context.state === "closed")
             kibuSound.handed.delete(context);
         else
-            kibuHurrySound(context);
+            kibuHurrySound(context, tick);
     }
 }
 
@@ -301,7 +305,7 @@ function kibuHandOver() {
     kibuState.handingOver = false;
     kibuClock.ahead += 1000 / kibuDetail.rate;
     // Once every instance has ticked, the program's first frame has run.
-    setTimeout(kibuHurryAllSound, 0);
+    setTimeout(kibuHurryAllSound, 0, performance.now());
 }
 
 function kibuSleep() {
