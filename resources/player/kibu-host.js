@@ -20,7 +20,7 @@ function kibuHasWebGl() {
 // ahead and handed to the next instance already running. It rests while
 // the page sleeps: a running output costs as much as all the rest of an
 // idle window.
-const kibuSound = { spare: null, options: "", claimed: null, handed: new Set() };
+const kibuSound = { spare: null, options: "", claimed: null, handed: new Set(), hurryFrom: 0 };
 
 // The engine mixes its sound ahead, into two buffers that take turns (46 ms
 // each at first): it refills one when it has played out and queues it behind
@@ -208,6 +208,9 @@ const kibuClock = {
     ahead: 0, // ms the engine's clock runs ahead of the display's
     held: new Map(), // our id -> the engine's callback
     nextId: -1,
+    queued: new Set(), // the browser's ids of the callbacks still to run
+    frameAt: -1, // the display frame whose callbacks run now
+    frameLeft: 0, // how many of them are still to run
 };
 // Drawing that keeps up. The engine draws on a 2D canvas, where its
 // quality setting changes nothing and the cost grows with the canvas's
@@ -267,23 +270,38 @@ function kibuDetailTick(now) {
 {
     const nativeRequest = window.requestAnimationFrame.bind(window);
     const nativeCancel = window.cancelAnimationFrame.bind(window);
-    const counted = callback => now => {
-        kibuDetailTick(now);
-        kibuHandOver();
-        callback(now + kibuClock.ahead);
+    // Queues the engine's callback for the next display frame.
+    const counted = callback => {
+        const id = nativeRequest(now => {
+            // Every callback queued before a display frame runs in it.
+            if (now !== kibuClock.frameAt) {
+                kibuClock.frameAt = now;
+                kibuClock.frameLeft = kibuClock.queued.size;
+            }
+            kibuClock.queued.delete(id);
+            kibuDetailTick(now);
+            kibuHandOver();
+            callback(now + kibuClock.ahead);
+            if (--kibuClock.frameLeft === 0)
+                kibuHurryPendingSound();
+        });
+        kibuClock.queued.add(id);
+        return id;
     };
     window.requestAnimationFrame = callback => {
         if (!kibuClock.asleep)
-            return nativeRequest(counted(callback));
+            return counted(callback);
         const id = kibuClock.nextId--;
         kibuClock.held.set(id, callback);
         return id;
     };
     window.cancelAnimationFrame = id => {
-        if (id < 0)
+        if (id < 0) {
             kibuClock.held.delete(id);
-        else
+        } else {
+            kibuClock.queued.delete(id);
             nativeCancel(id);
+        }
     };
     kibuClock.release = () => {
         const held = [...kibuClock.held.values()];
@@ -291,7 +309,7 @@ function kibuDetailTick(now) {
         kibuDetail.since = performance.now();
         kibuDetail.ticks = 0;
         for (const callback of held)
-            nativeRequest(counted(callback));
+            counted(callback);
     };
 }
 
@@ -304,8 +322,18 @@ function kibuHandOver() {
         return;
     kibuState.handingOver = false;
     kibuClock.ahead += 1000 / kibuDetail.rate;
-    // Once every instance has ticked, the program's first frame has run.
-    setTimeout(kibuHurryAllSound, 0, performance.now());
+    // Once every instance has ticked in this display frame, the program's
+    // first frame has run (or, should the count go astray, at the latest
+    // in the next task).
+    kibuSound.hurryFrom = performance.now();
+    setTimeout(kibuHurryPendingSound, 0);
+}
+
+function kibuHurryPendingSound() {
+    const tick = kibuSound.hurryFrom;
+    kibuSound.hurryFrom = 0;
+    if (tick)
+        kibuHurryAllSound(tick);
 }
 
 function kibuSleep() {
