@@ -34,10 +34,11 @@ function kibuFollowBuffers(context) {
     const clock = Object.getOwnPropertyDescriptor(BaseAudioContext.prototype, "currentTime").get;
     const follow = { ahead: 0, lean: 0, queued: [], now: () => clock.call(context) };
     context.kibuFollow = follow;
+    kibuSound.handed.add(context);
     // An instance that ends closes its output; it shows as closed later.
     const close = context.close.bind(context);
     context.close = () => {
-        follow.queued = [];
+        kibuSound.handed.delete(context);
         return close();
     };
     Object.defineProperty(context, "currentTime", {
@@ -67,7 +68,7 @@ function kibuFollowBuffers(context) {
 // after it may carry the program's sound already.
 function kibuHurrySound(context, tick) {
     const follow = context.kibuFollow;
-    if (!follow || context.state !== "running" || follow.queued.length === 0 ||
+    if (context.state !== "running" || follow.queued.length === 0 ||
         follow.queued.some(entry => entry.mixed >= tick))
         return;
     const queued = follow.queued.splice(0).sort((a, b) => a.when - b.when);
@@ -97,12 +98,8 @@ function kibuHurrySound(context, tick) {
 // Every output handed to an instance: the stage's, and the waiting
 // instance's, which holds silence too.
 function kibuHurryAllSound(tick) {
-    for (const context of kibuSound.handed) {
-        if (context.state === "closed")
-            kibuSound.handed.delete(context);
-        else
-            kibuHurrySound(context, tick);
-    }
+    for (const context of kibuSound.handed)
+        kibuHurrySound(context, tick);
 }
 
 {
@@ -122,9 +119,7 @@ function kibuHurryAllSound(tick) {
             spare.close();
         if (context.state === "suspended")
             context.resume();
-        if (!context.kibuFollow)
-            kibuFollowBuffers(context);
-        kibuSound.handed.add(context);
+        kibuFollowBuffers(context);
         // The first output handed out once a waiting instance's build has
         // begun is that instance's own.
         if (kibuSound.claimed === null)
