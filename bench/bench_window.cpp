@@ -3,7 +3,7 @@
 // costs. Everything is seen from outside, on the screen: a pixel of the
 // window's pink, a pixel of the stage's colour.
 //
-//   tests/own-display.sh build/bench/bench_window startup|click|soak|playback|sound
+//   scripts/own-display.sh build/bench/bench_window startup|click|soak|playback|sound
 //
 // startup  start -> window visible, the player against a bare Qt window of
 //          the same size (bench_bare_window), alternating, 10 runs each.

@@ -13,7 +13,7 @@ e2e_begin() {
   if [ "${1:-}" != --inside ]; then
     e2e_outer=$(mktemp -d)
     trap 'rm -rf "$e2e_outer"' EXIT
-    "$(dirname "${BASH_SOURCE[0]}")/../own-display.sh" "$0" --inside "$e2e_outer" "$@"
+    "$scripts/own-display.sh" "$0" --inside "$e2e_outer" "$@"
     exit $?
   fi
   swfgen=$5 demo=$6

@@ -11,7 +11,7 @@ if [ "${1:-}" != --inside ]; then
   build=$1
   (cd "$build" && cpack -G DEB -B "$work/out" >"$work/cpack.log" 2>&1) ||
     { cat "$work/cpack.log"; echo "FAIL: cpack"; exit 1; }
-  "$(dirname "$0")/../own-display.sh" "$0" --inside "$work" "$@"
+  "$(dirname "$0")/../../scripts/own-display.sh" "$0" --inside "$work" "$@"
   exit $?
 fi
 work=$2 swfgen=$4 demo=$5
