@@ -341,38 +341,15 @@ double cpuLoad(const QProcess& player, qint64 ms, const std::function<void()>& m
 // A sound server of its own whose only output is a null sink; the player
 // started while it lives plays into it.
 struct SoundServer {
+    const QString script = QStringLiteral(KIBU_SOURCE_DIR "/scripts/sound-server.sh");
     QTemporaryDir dir;
-    QProcess server;
     SoundServer() {
-        QFile config(dir.filePath(QStringLiteral("default.pa")));
-        config.open(QIODevice::WriteOnly);
-        config.write(QStringLiteral("load-module module-null-sink sink_name=kibu\n"
-                                    "load-module module-native-protocol-unix socket=%1 "
-                                    "auth-anonymous=1\nset-default-sink kibu\n")
-                         .arg(dir.filePath(QStringLiteral("native")))
-                         .toUtf8());
-        config.close();
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOME"), dir.path());
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
-        server.setProcessEnvironment(env);
-        server.setStandardOutputFile(QProcess::nullDevice());
-        server.setStandardErrorFile(QProcess::nullDevice());
-        server.start(QStringLiteral("pulseaudio"),
-                     {QStringLiteral("-n"), QStringLiteral("-F"), config.fileName(),
-                      QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"),
-                      QStringLiteral("--use-pid-file=no")});
-        qputenv("PULSE_SERVER", "unix:" + dir.filePath(QStringLiteral("native")).toUtf8());
-        for (int i = 0; i < 50; ++i) {
-            if (QProcess::execute(QStringLiteral("pactl"), {QStringLiteral("info")}) == 0)
-                break;
-            QThread::msleep(100);
-        }
+        QProcess start;
+        start.start(script, {QStringLiteral("start"), dir.path()});
+        start.waitForFinished(10000);
+        qputenv("PULSE_SERVER", start.readAllStandardOutput().trimmed());
     }
-    ~SoundServer() {
-        server.kill();
-        server.waitForFinished(5000);
-    }
+    ~SoundServer() { QProcess::execute(script, {QStringLiteral("stop"), dir.path()}); }
 };
 
 int playback() {

@@ -48,6 +48,7 @@ e2e_stop() {
   kill "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
   [ -d "$work/nginx" ] && "$scripts/nginx-serve.sh" stop "$work/nginx"
+  [ -d "$work/pulse" ] && "$scripts/sound-server.sh" stop "$work/pulse"
   return 0
 }
 

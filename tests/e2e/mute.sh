@@ -10,20 +10,10 @@ e2e_begin "$@"
 "$swfgen" --frames 600 --size 1016x711 --background C00000 --tone 440 "$app/res/fla/$first.swf"
 "$swfgen" --frames 600 --size 1016x711 --background C0C000 --tone 660 "$app/res/fla/$second.swf"
 
-pulse="$work/pulse"
-mkdir -p "$pulse"
-cat >"$pulse/default.pa" <<PA
-load-module module-null-sink sink_name=kibu
-load-module module-native-protocol-unix socket=$pulse/native auth-anonymous=1
-set-default-sink kibu
-PA
-HOME="$pulse" XDG_RUNTIME_DIR="$pulse" pulseaudio -n -F "$pulse/default.pa" --daemonize=no \
-  --exit-idle-time=-1 --use-pid-file=no >"$pulse/log" 2>&1 &
-sound_server=$!
-trap 'kill $sound_server 2>/dev/null || true; e2e_stop' EXIT
-export PULSE_SERVER="unix:$pulse/native"
-for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-pactl info >/dev/null 2>&1 || fail "the sound server did not start: $(cat "$pulse/log")"
+mkdir -p "$work/pulse"
+trap 'pid=; e2e_stop' EXIT # until the player runs
+PULSE_SERVER=$("$scripts/sound-server.sh" start "$work/pulse") || fail "the sound server did not start"
+export PULSE_SERVER
 
 # The loudest sample the sound server plays over $1 seconds (of 32767).
 loudest() {
@@ -48,7 +38,6 @@ play_row() {
 }
 
 e2e_start
-trap 'kill $sound_server 2>/dev/null || true; e2e_stop' EXIT
 heard=$(play_row 1 192,0,0)
 [ "$heard" -gt 2000 ] || fail "the first program's tone is not heard ($heard)"
 heard=$(toggle_mute)
