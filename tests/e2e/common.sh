@@ -36,7 +36,7 @@ e2e_setup() {
 # Nothing listens on port 9: pages and downloads fail at once, unless a
 # test serves content (e2e_serve, then web_base or download_base) first.
 e2e_start() {
-  "$player" --app-dir "$app" --web-base "${web_base:-http://127.0.0.1:9/}" \
+  "$player" ${app:+--app-dir "$app"} --web-base "${web_base:-http://127.0.0.1:9/}" \
     --download-base "${download_base:-http://127.0.0.1:9/}" ${KIBU_E2E_ARGS:-} >"$work/player.log" 2>&1 &
   pid=$!
   trap e2e_stop EXIT
@@ -56,6 +56,14 @@ e2e_stop() {
 e2e_serve() {
   mkdir -p "$work/nginx"
   download_base="http://127.0.0.1:$("$scripts/nginx-serve.sh" start "$1" "$work/nginx" 8880)/"
+}
+
+# Waits up to 60 s for program $1 to be in the cache with its part gone.
+wait_whole() {
+  for _ in $(seq 600); do
+    [ -s "$app/res/fla/$1.swf" ] && [ ! -e "$app/res/fla/$1.swf.part" ] && return 0
+    sleep 0.1
+  done
 }
 
 # The whole title of a window whose title begins with $1, as the window

@@ -13,7 +13,6 @@ mark=$(head -n1 "$demo/server-address.txt" | cut -d, -f1)
 folder="${mark:10:3}${mark:3:3}"
 mkdir -p "$work/server/$folder/fla"
 program() { echo "$work/server/$folder/fla/$(sed -n "${1}p" "$demo/catalogue/b01.txt" | tr -d '\r').swf"; }
-cached() { echo "$app/res/fla/$(basename "$(program "$1")")"; }
 head -c 5000000 /dev/urandom >"$(program 1)"
 head -c 50331648 /dev/urandom >"$(program 2)"
 head -c 5000000 /dev/urandom >"$(program 3)"
@@ -26,11 +25,8 @@ fetch_row() {
   local before
   before=$(wc -l <"$log")
   xdotool mousemove 900 $((82 + 18 * ($1 - 1))) click 1
-  for _ in $(seq 600); do
-    [ -s "$(cached "$1")" ] && [ ! -e "$(cached "$1").part" ] && break
-    sleep 0.1
-  done
-  cmp -s "$(program "$1")" "$(cached "$1")" || fail "program $1 did not arrive byte for byte"
+  wait_whole "$(basename "$(program "$1")" .swf)"
+  cmp -s "$(program "$1")" "$app/res/fla/$(basename "$(program "$1")")" || fail "program $1 did not arrive byte for byte"
   sleep 0.5 # nginx logs just after an answer's last byte
   tail -n +$((before + 1)) "$log" | grep '/fla/' >"$work/lines" || true
 }

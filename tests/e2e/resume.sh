@@ -37,14 +37,6 @@ kill_at() {
   wait "$pid" 2>/dev/null || true
 }
 
-# Waits until program $1 is in the cache and its part is gone.
-wait_whole() {
-  for _ in $(seq 300); do
-    [ -s "$app/res/fla/$1.swf" ] && [ ! -e "$app/res/fla/$1.swf.part" ] && return 0
-    sleep 0.1
-  done
-}
-
 kill_at 1 12582912
 before=$(wc -l <"$log")
 

@@ -19,13 +19,9 @@ unset XDG_DATA_HOME
 user="$HOME/.local/share/kibu-player"
 gbk() { printf '%s\r\n' "$@" | iconv -f UTF-8 -t GBK; }
 
+# Started as installed: no folder named, the user's own is used.
 start_installed() {
-  "$pkg/kibu-player" --web-base http://127.0.0.1:9/ --download-base http://127.0.0.1:9/ \
-    >"$work/player.log" 2>&1 &
-  pid=$!
-  trap e2e_stop EXIT
-  timeout 30 xdotool search --sync --name 'Kibu播放器1.3' >/dev/null || fail "no main window"
-  sleep 2
+  app="" player="$pkg/kibu-player" e2e_start
   e2e_stop
 }
 
