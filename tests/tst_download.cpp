@@ -83,26 +83,34 @@ class TestDownload : public QObject {
     std::unique_ptr<FaultServer> m_server;
     std::unique_ptr<QNetworkAccessManager> m_network;
     QTemporaryDir m_dir;
+    bool m_pipelined = false;
+    std::unique_ptr<QTemporaryDir> m_own;
 
     QUrl fileUrl() const { return QUrl(m_server->baseUrl() + QStringLiteral("f.bin")); }
 
-    // Runs one download to its end; the outcome and the bytes.
-    std::pair<Outcome, QByteArray> fetch(int limitMs = 5000) {
+    // Runs one download to its end; the outcome and the bytes. Whether it
+    // set out pipelined goes to m_pipelined.
+    std::pair<Outcome, QByteArray> fetch(int limitMs = 5000, const QUrl& url = {}) {
         const QString output = m_dir.filePath(QStringLiteral("out.bin"));
-        ChunkDownload download(m_network.get(), fileUrl(), output);
+        ChunkDownload download(m_network.get(), url.isEmpty() ? fileUrl() : url, output);
         download.setRequestLimit(limitMs);
         QSignalSpy done(&download, &ChunkDownload::finished);
         download.start();
+        m_pipelined = download.pipelining();
         if (!done.wait(limitMs * 4 + 5000))
             return {Outcome::Unexpected, "<no end>"};
         const Outcome outcome = done.first().first().value<Outcome>();
         return {outcome, outcome == Outcome::Complete ? readFile(output) : QByteArray()};
     }
 
-    // A program download of name into cache (a folder of the test's own,
-    // made), from the test server.
-    std::unique_ptr<ProgramDownload> programDownload(const QString& cache, const QString& name) {
+    // A program download of name into the cache folder of a fresh folder of
+    // the test's own (m_own), from the test server; *cachePath is where the
+    // program goes.
+    std::unique_ptr<ProgramDownload> programDownload(const QString& name, QString* cachePath) {
+        m_own = std::make_unique<QTemporaryDir>();
+        const QString cache = m_own->filePath(QStringLiteral("cache/"));
         QDir().mkpath(cache);
+        *cachePath = cache + name + QStringLiteral(".swf");
         return std::make_unique<ProgramDownload>(m_network.get(), m_server->baseUrl(),
                                                  QStringLiteral("k"), cache, name);
     }
@@ -328,16 +336,10 @@ private slots:
             script(n++, a, bytes);
             return a;
         });
-        const QString output = m_dir.filePath(QStringLiteral("out.bin"));
-        ChunkDownload download(m_network.get(), fileUrl(), output);
-        download.setRequestLimit(5000);
-        QSignalSpy done(&download, &ChunkDownload::finished);
-        download.start();
-        QVERIFY(download.pipelining());
-        QVERIFY(done.wait(20000));
-        QCOMPARE(done.first().first().value<Outcome>(), outcome);
-        if (outcome == Outcome::Complete)
-            QVERIFY(readFile(output) == bytes);
+        const auto [result, data] = fetch();
+        QVERIFY(m_pipelined);
+        QCOMPARE(result, outcome);
+        QVERIFY(data == (outcome == Outcome::Complete ? bytes : QByteArray()));
         QCOMPARE(ChunkDownload::pipeliningRefused(fileUrl()), givenUp);
     }
 
@@ -345,11 +347,7 @@ private slots:
     // the server.
     void aRefusedConnectionIsAnInterruption() {
         const QUrl closed(QStringLiteral("http://127.0.0.1:9/f.bin"));
-        ChunkDownload download(m_network.get(), closed, m_dir.filePath(QStringLiteral("out")));
-        QSignalSpy done(&download, &ChunkDownload::finished);
-        download.start();
-        QVERIFY(done.wait(10000));
-        QCOMPARE(done.first().first().value<Outcome>(), Outcome::Interrupted);
+        QCOMPARE(fetch(5000, closed).first, Outcome::Interrupted);
         QVERIFY(!ChunkDownload::pipeliningRefused(closed));
     }
 
@@ -397,10 +395,8 @@ private slots:
         QFETCH(int, serverSize);
         QFETCH(QByteArray, firstRange);
         QFETCH(int, requests);
-        QTemporaryDir dir;
-        const auto download =
-            programDownload(dir.filePath(QStringLiteral("cache/")), QStringLiteral("节目"));
-        const QString cachePath = dir.filePath(QStringLiteral("cache/节目.swf"));
+        QString cachePath;
+        const auto download = programDownload(QStringLiteral("节目"), &cachePath);
         const QByteArray old = content(300000);
         // The new file differs from the old one at every byte.
         QByteArray now = content(serverSize);
@@ -426,10 +422,8 @@ private slots:
     // A start over records the new file's size and validators before its
     // first byte: a part never stands beside another file's.
     void aStartOverIsRecordedAtOnce() {
-        QTemporaryDir dir;
-        const auto download =
-            programDownload(dir.filePath(QStringLiteral("cache/")), QStringLiteral("a"));
-        const QString cachePath = dir.filePath(QStringLiteral("cache/a.swf"));
+        QString cachePath;
+        const auto download = programDownload(QStringLiteral("a"), &cachePath);
         writeFile(PartialFiles::dataPath(cachePath), content(81921));
         writeFile(PartialFiles::sizePath(cachePath), "300000\netag \"v1\"\n");
         const QByteArray now = content(400000);
@@ -464,12 +458,10 @@ private slots:
     void partFilesArePlainFiles() {
         QFETCH(QString, what);
         QFETCH(int, result);
-        QTemporaryDir dir;
-        const auto download =
-            programDownload(dir.filePath(QStringLiteral("cache/")), QStringLiteral("p"));
-        const QString outside = dir.filePath(QStringLiteral("outside"));
+        QString cachePath;
+        const auto download = programDownload(QStringLiteral("p"), &cachePath);
+        const QString outside = m_own->filePath(QStringLiteral("outside"));
         writeFile(outside, "100\netag \"x\"\n");
-        const QString cachePath = dir.filePath(QStringLiteral("cache/p.swf"));
         const QString part = PartialFiles::dataPath(cachePath);
         QByteArray bytes = content(90000);
         if (what == QLatin1String("part link"))
