@@ -139,6 +139,12 @@ QStringList program(const QString& background, const QStringList& more = {}) {
            more;
 }
 
+// A program of the stage the window shows whole (842x571), 100 s at 24
+// fps; more as on the generator's command line.
+QStringList fullStage(const QString& more) {
+    return (QStringLiteral("--frames 2400 --rate 24 --size 842x571 ") + more).split(u' ');
+}
+
 // The strip's page, from a web server of its own, for as long as it lives.
 struct StripSite {
     QTemporaryDir site, run;
@@ -356,17 +362,11 @@ int playback() {
     // A child's computer has a sound server, and the engine's output plays
     // into it all the while.
     SoundServer sounds;
-    const QStringList stage{QStringLiteral("--frames"),    QStringLiteral("2400"),
-                            QStringLiteral("--rate"),      QStringLiteral("24"),
-                            QStringLiteral("--size"),      QStringLiteral("842x571"),
-                            QStringLiteral("--frame-code")};
-    AppFolder app({stage + QStringList{QStringLiteral("--background"), QStringLiteral("C00000")},
-                   stage + QStringList{QStringLiteral("--background"), QStringLiteral("0000C0"),
-                                       QStringLiteral("--busy"), QStringLiteral("150")},
-                   {QStringLiteral("--frames"), QStringLiteral("2"), QStringLiteral("--size"),
-                    QStringLiteral("842x571"), QStringLiteral("--stop-at"), QStringLiteral("1"),
-                    QStringLiteral("--busy"), QStringLiteral("12"), QStringLiteral("--frame-code"),
-                    QStringLiteral("--background"), QStringLiteral("00C000")}});
+    AppFolder app({fullStage(QStringLiteral("--frame-code --background C00000")),
+                   fullStage(QStringLiteral("--frame-code --background 0000C0 --busy 150")),
+                   QStringLiteral("--frames 2 --size 842x571 --stop-at 1 --busy 12 --frame-code "
+                                  "--background 00C000")
+                       .split(u' ')});
     StripSite strip;
     Running r;
     if (startAndTime(r, playerExe(), playerArgs(app, strip.webBase), 30000) < 0) {
@@ -490,13 +490,8 @@ struct Recorder {
 int sound() {
     SoundServer sounds;
     const QStringList tone{QStringLiteral("--tone"), QStringLiteral("440")};
-    AppFolder app(
-        {program(QStringLiteral("C00000"), tone),
-         program(QStringLiteral("0000C0")),
-         {QStringLiteral("--frames"), QStringLiteral("2400"), QStringLiteral("--rate"),
-          QStringLiteral("24"), QStringLiteral("--size"), QStringLiteral("842x571"),
-          QStringLiteral("--busy"), QStringLiteral("150"), QStringLiteral("--tone"),
-          QStringLiteral("440"), QStringLiteral("--background"), QStringLiteral("00C000")}});
+    AppFolder app({program(QStringLiteral("C00000"), tone), program(QStringLiteral("0000C0")),
+                   fullStage(QStringLiteral("--busy 150 --tone 440 --background 00C000"))});
     std::vector<double> fromNothing, fromOther, afterFrame;
     Recorder::Gaps light, busy;
     for (int i = 0; i < 3; ++i) {

@@ -8,7 +8,12 @@
 set -euo pipefail
 run=$(cd "$2" && pwd)
 if [ "$1" = stop ]; then
-  [ -f "$run/pid" ] && kill "$(cat "$run/pid")" 2>/dev/null || true
+  server=$(cat "$run/pid" 2>/dev/null) && kill "$server" 2>/dev/null || exit 0
+  # Until it has ended (or only waits to be reaped), its files in RUN_DIR go.
+  for _ in $(seq 50); do
+    case "$(ps -o stat= -p "$server")" in "" | Z*) exit 0 ;; esac
+    sleep 0.1
+  done
   exit 0
 fi
 cat >"$run/default.pa" <<PA

@@ -22,11 +22,12 @@ log="$work/nginx/logs/access.log"
 # Clicks row $1 of the first category and waits until its program is whole
 # in the cache; leaves the program's log lines in $work/lines.
 fetch_row() {
-  local before
+  local before name
   before=$(wc -l <"$log")
+  name=$(basename "$(program "$1")" .swf)
   xdotool mousemove 900 $((82 + 18 * ($1 - 1))) click 1
-  wait_whole "$(basename "$(program "$1")" .swf)"
-  cmp -s "$(program "$1")" "$app/res/fla/$(basename "$(program "$1")")" || fail "program $1 did not arrive byte for byte"
+  wait_whole "$name"
+  cmp -s "$(program "$1")" "$app/res/fla/$name.swf" || fail "program $1 did not arrive byte for byte"
   sleep 0.5 # nginx logs just after an answer's last byte
   tail -n +$((before + 1)) "$log" | grep '/fla/' >"$work/lines" || true
 }
