@@ -541,6 +541,33 @@ private slots:
         QVERIFY((both(w.finish()).background == Swf::Rgb{7, 8, 9}));
     }
 
+    // A header that claims more than the player takes: the frame count
+    // still reads (the position bar needs it), nothing is decompressed, and
+    // neither the plain form nor the ActionScript 3 rewrite is made.
+    void claimsBeyondTheCap_data() {
+        QTest::addColumn<Compression>("compression");
+        QTest::addColumn<quint32>("claim");
+        for (Compression c : kAll)
+            for (quint32 claim : {Swf::kMaxPlainLength + 1, quint32(0xFFFFFFFF)})
+                QTest::addRow("%s claims %u", name(c), claim) << c << claim;
+    }
+    void claimsBeyondTheCap() {
+        QFETCH(Compression, compression);
+        QFETCH(quint32, claim);
+        QByteArray program =
+            as3Movie({{"Main", "flash.display.MovieClip", 0}}, "Main", compression);
+        QVERIFY(As3Host::rewrite(program));
+        qToLittleEndian(claim, program.data() + 4);
+        for (const Swf::Info& info : {Swf::parse(program), Swf::readHead(saved(program))}) {
+            QVERIFY(info.valid);
+            QVERIFY(info.tooLarge());
+            QVERIFY(info.actionScript3);
+            QCOMPARE(info.frameCount, 3);
+        }
+        QVERIFY(!Swf::uncompressed(program));
+        QVERIFY(!As3Host::rewrite(program));
+    }
+
     void uncompressedRoundTrip() {
         const Swf::SwfWriter w = twoHalves();
         const QByteArray plain = w.finish();

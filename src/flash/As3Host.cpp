@@ -9,6 +9,8 @@
 #include <QHash>
 #include <QList>
 
+#include <limits>
+
 namespace As3Host {
 
 namespace {
@@ -145,7 +147,7 @@ std::optional<QByteArray> refuse(QString* why, const QString& reason) {
 // The program in plain form: a plain file as it is (no copy), a compressed
 // one inflated.
 std::optional<QByteArray> plainForm(const QByteArray& program) {
-    if (program.startsWith("FWS") && program.size() >= 8 &&
+    if (program.startsWith("FWS") && program.size() >= 8 && program.size() <= kMaxPlainLength &&
         le32(program.constData() + 4) == std::uint32_t(program.size()))
         return program;
     return Swf::uncompressed(program);
@@ -276,6 +278,9 @@ std::optional<QByteArray> rewrite(const QByteArray& program, QString* why) {
     out.append(swf.constData(), where);
     out.append(inserted);
     out.append(swf.constData() + where + replaced, swf.size() - where - replaced);
+    // The header holds the length in 32 bits: written only when it fits.
+    if (quint64(out.size()) > std::numeric_limits<std::uint32_t>::max())
+        return refuse(why, QStringLiteral("too large"));
     out[0] = 'F';
     const std::uint32_t length = std::uint32_t(out.size());
     for (int i = 0; i < 4; ++i)

@@ -411,7 +411,12 @@ private:
     int m_bit = 0;
 };
 
-Info scan(const Header& h, Body& body) {
+// How far the tags are looked at: the whole first frame, or only the first
+// tag (which says whether the movie is ActionScript 3), a few hundred bytes
+// decoded at most.
+enum class Depth { FirstFrame, FirstTag };
+
+Info scan(const Header& h, Body& body, Depth depth = Depth::FirstFrame) {
     Reader r(body);
     Info info;
     info.signature = h.signature;
@@ -471,7 +476,7 @@ Info scan(const Header& h, Body& body) {
             info.actionScript3 = (start[0] & kActionScript3Flag) != 0;
         else if (code == kSetBackgroundColorTag && kept >= 3 && !info.background)
             info.background = Rgb{start[0], start[1], start[2]};
-        if (!r.skip(length - quint64(kept)))
+        if (depth == Depth::FirstTag || !r.skip(length - quint64(kept)))
             break;
     }
     return info;
@@ -488,7 +493,9 @@ Info parse(const QByteArray& fileBytes) {
     return scan(*h, *body);
 }
 
-Info readInfo(const QString& path) {
+namespace {
+
+Info readFile(const QString& path, Depth depth) {
     if (path.isEmpty())
         return {};
     QFile file(path);
@@ -501,12 +508,22 @@ Info readInfo(const QString& path) {
         return {};
     FileSource raw(file);
     const std::unique_ptr<Body> body = makeBody(*h, raw);
-    return scan(*h, *body);
+    return scan(*h, *body, depth);
+}
+
+} // namespace
+
+Info readInfo(const QString& path) {
+    return readFile(path, Depth::FirstFrame);
+}
+
+Info readHead(const QString& path) {
+    return readFile(path, Depth::FirstTag);
 }
 
 std::optional<QByteArray> uncompressed(const QByteArray& fileBytes) {
     const std::optional<Header> h = readHeader(fileBytes.constData(), fileBytes.size());
-    if (!h || !parse(fileBytes).valid)
+    if (!h || h->fileLength > kMaxPlainLength || !parse(fileBytes).valid)
         return std::nullopt;
     BytesSource raw(fileBytes, kHeaderSize);
     const std::unique_ptr<Body> body = makeBody(*h, raw);
@@ -516,6 +533,7 @@ std::optional<QByteArray> uncompressed(const QByteArray& fileBytes) {
     // The declared length is only a claim: grow as the data really arrives
     // rather than trusting it with one big allocation.
     out.reserve(qsizetype(std::min<quint64>(h->fileLength, 64 * 1024 * 1024)));
+    // Never more than the header claims, and that is within the cap.
     for (;;) {
         const qsizetype old = out.size();
         out.resize(old + kChunk);

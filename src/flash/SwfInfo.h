@@ -10,6 +10,11 @@
 // and background (for the host movie), and whether it is ActionScript 3.
 namespace Swf {
 
+// The largest movie, in plain form, that the player takes: far above any
+// real children's program, and a bound on the memory one costs. A header
+// that claims more is refused before anything is decompressed.
+constexpr std::uint32_t kMaxPlainLength = 256u * 1024 * 1024;
+
 struct Rgb {
     std::uint8_t r = 0, g = 0, b = 0;
     bool operator==(const Rgb& o) const { return r == o.r && g == o.g && b == o.b; }
@@ -35,16 +40,24 @@ struct Info {
     int frameCount = 0;
     bool actionScript3 = false;    // FileAttributes says ActionScript 3
     std::optional<Rgb> background; // SetBackgroundColor before the first frame ends
+
+    // Its header claims more than the player takes.
+    bool tooLarge() const { return valid && fileLength > kMaxPlainLength; }
 };
 
 // Reads the header and the tags of the first frame. A file that is missing,
 // empty, not a SWF, truncated or corrupt gives an invalid Info (frameCount
 // 0) and never a crash. Only as much as needed is decompressed.
 Info readInfo(const QString& path);
+// The header and the first tag only: the frame count, the stage and whether
+// the movie is ActionScript 3, for the cost of a few hundred bytes however
+// the rest of the file looks (no background).
+Info readHead(const QString& path);
 Info parse(const QByteArray& fileBytes);
 
 // The whole movie in plain form: "FWS", the version, the length, then the
-// uncompressed body. Nothing when the bytes are not a complete SWF.
+// uncompressed body. Nothing when the bytes are not a complete SWF, or when
+// the header claims more than kMaxPlainLength.
 std::optional<QByteArray> uncompressed(const QByteArray& fileBytes);
 
 } // namespace Swf
