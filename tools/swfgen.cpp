@@ -11,7 +11,14 @@
 //   trace=TEXT        trace("TEXT")
 //   trace-expr=A.B.C  trace(A.B.C), e.g. this, _target, _level0._totalframes
 //   goto-stop=N       _level0.gotoAndStop(N)
-//   load=URL,TARGET   loadMovie(URL, TARGET); a target "_levelN" is loadMovieNum
+//   load=URL,TARGET   getURL(URL, TARGET): loadMovie into a level "_levelN" or
+//                     a clip, a window or frame otherwise
+//   post=URL,TARGET   the same, sending the timeline's variables as a form
+//   load-vars=URL     loadVariables(URL, "_root")
+//   call=NAME         flash.external.ExternalInterface.call(NAME)
+//   new=CLASS.METHOD,ARG...  new CLASS().METHOD(ARG, ...): numbers and
+//                     true/false as such, anything else as a string
+//   set=NAME,VALUE    NAME = "VALUE" on the timeline
 //
 // --busy N makes a busy cartoon scene of N gradient shapes; --frame-code
 // shows the frame number as stripes a screenshot can read; --trace-time
@@ -97,11 +104,47 @@ bool addAction(const QString& what, Swf::ActionWriter& a) {
             return false;
         a.pushInt(frame).pushInt(1).pushString(QStringLiteral("_level0")).getVariable();
         a.pushString(QStringLiteral("gotoAndStop")).callMethod().pop();
-    } else if (kind == QLatin1String("load")) {
-        const QStringList parts = arg.split(u',');
-        if (parts.size() != 2)
+    } else if (kind == QLatin1String("load") || kind == QLatin1String("post")) {
+        // The target is after the last comma: an address may hold commas.
+        const qsizetype comma = arg.lastIndexOf(u',');
+        if (comma < 0)
             return false;
-        a.getUrl(parts[0], parts[1]);
+        if (kind == QLatin1String("load"))
+            a.getUrl(arg.left(comma), arg.mid(comma + 1));
+        else
+            a.pushString(arg.left(comma)).pushString(arg.mid(comma + 1)).getUrl2(a.kPost);
+    } else if (kind == QLatin1String("load-vars")) {
+        a.pushString(arg).pushString(QStringLiteral("_root"));
+        a.getUrl2(a.kLoadVariables | a.kTargetIsClip);
+    } else if (kind == QLatin1String("call")) {
+        a.pushString(arg).pushInt(1);
+        a.pushString(QStringLiteral("flash")).getVariable();
+        a.pushString(QStringLiteral("external")).getMember();
+        a.pushString(QStringLiteral("ExternalInterface")).getMember();
+        a.pushString(QStringLiteral("call")).callMethod().pop();
+    } else if (kind == QLatin1String("new")) {
+        const QStringList parts = arg.split(u',');
+        const QStringList call = parts.first().split(u'.');
+        if (call.size() != 2)
+            return false;
+        for (qsizetype i = parts.size() - 1; i >= 1; --i) {
+            bool number = false;
+            const int value = parts[i].toInt(&number);
+            if (number)
+                a.pushInt(value);
+            else if (parts[i] == QLatin1String("true") || parts[i] == QLatin1String("false"))
+                a.pushBool(parts[i] == QLatin1String("true"));
+            else
+                a.pushString(parts[i]);
+        }
+        a.pushInt(int(parts.size() - 1));
+        a.pushInt(0).pushString(call[0]).newObject();
+        a.pushString(call[1]).callMethod().pop();
+    } else if (kind == QLatin1String("set")) {
+        const qsizetype comma = arg.indexOf(u',');
+        if (comma < 0)
+            return false;
+        a.pushString(arg.left(comma)).pushString(arg.mid(comma + 1)).setVariable();
     } else {
         return false;
     }

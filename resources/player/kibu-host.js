@@ -155,6 +155,8 @@ window.RufflePlayer.config = {
     scale: "showAll",
     wmode: "window",
     allowNetworking: "all",
+    // A program's links lead nowhere: the child stays in the player.
+    openUrlMode: "deny",
     allowFullscreen: false,
     letterbox: "on",
     showSwfDownload: false,
@@ -514,8 +516,8 @@ function kibuOpenInWaiting(how) {
     return true;
 }
 
-// Loads a movie handed over as bytes: a host movie or an ActionScript 3
-// program with the host's class added (under its own name), both hosted;
+// Loads a host movie handed over as bytes, or an ActionScript 3 program with
+// the host's class added (how.file: the copy the player wrote), both hosted;
 // or the empty stage. Leaving a program for another empties the stage on
 // the way: the empty stage waits one turn, and a program that follows at
 // once takes its place.
@@ -527,7 +529,8 @@ function kibuLoadHost(generation, base64, how) {
         kibuPollWhilePlaying(true);
         return;
     }
-    const options = { data: kibuBytes(base64), swfFileName: how.name || "kibu-host.swf" };
+    const options = how.file ? { url: how.file } :
+        { data: kibuBytes(base64), swfFileName: "kibu-host.swf" };
     if (how.hosted)
         kibuLoad(generation, options, how);
     else

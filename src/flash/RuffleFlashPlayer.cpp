@@ -1,23 +1,27 @@
 #include "RuffleFlashPlayer.h"
 
 #include "flash/As3Host.h"
+#include "flash/GuestPage.h"
 #include "flash/HostMovie.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QSaveFile>
 #include <QStackedWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
 #include <QWebChannel>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
-#include <QWebEngineSettings>
 #include <QWebEngineView>
+#include <QtConcurrent>
 #include <algorithm>
 #include <utility>
 
@@ -48,7 +52,29 @@ QString base64(const QByteArray& bytes) {
     return QString::fromLatin1(bytes.toBase64());
 }
 
+QString fileUrl(const QString& path) {
+    return QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded);
+}
+
+// On a worker thread: the program with the host's class, written to copy;
+// empty when it cannot take the class (it then plays as it is).
+QString rewriteInto(const QString& program, const QString& copy) {
+    QFile in(program);
+    if (!in.open(QIODevice::ReadOnly) || in.size() > Swf::kMaxPlainLength)
+        return {};
+    const std::optional<QByteArray> rewritten = As3Host::rewrite(in.readAll());
+    if (!rewritten || !QDir().mkpath(QFileInfo(copy).absolutePath()))
+        return {};
+    QSaveFile out(copy);
+    if (!out.open(QIODevice::WriteOnly) || out.write(*rewritten) != rewritten->size() ||
+        !out.commit())
+        return {};
+    return copy;
+}
+
 } // namespace
+
+const QString RuffleFlashPlayer::kTooLarge = QStringLiteral("这个节目文件太大，不能播放。");
 
 // The object the page talks to through the web channel.
 class RufflePageBridge : public QObject {
@@ -90,12 +116,12 @@ void RuffleFlashPlayer::start() {
     m_stack->insertWidget(0, m_view);
     m_stack->setCurrentWidget(m_view);
     m_view->setContextMenuPolicy(Qt::NoContextMenu);
-
-    QWebEnginePage* page = m_view->page();
-    QWebEngineSettings* settings = page->settings();
-    settings->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
-    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
-    settings->setAttribute(QWebEngineSettings::ShowScrollBars, false);
+    m_page = new GuestPage(m_engineFolder,
+                           QUrl::fromLocalFile(QDir(m_engineFolder).absoluteFilePath(kHostPage)),
+                           m_view);
+    m_view->setPage(m_page);
+    allowCurrentProgram();
+    QWebEnginePage* page = m_page;
 
     // The channel's own script comes from Qt's resources; the page is a
     // local file, so it is handed in rather than linked.
@@ -113,8 +139,7 @@ void RuffleFlashPlayer::start() {
     m_channel->registerObject(QStringLiteral("kibu"), m_bridge);
     page->setWebChannel(m_channel);
 
-    // The renderer may end (a crash, or killed), for both pages at once:
-    // they share it.
+    // The renderer may end (a crash, or killed).
     connect(page, &QWebEnginePage::renderProcessTerminated, this,
             [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
                 if (status != QWebEnginePage::NormalTerminationStatus)
@@ -140,7 +165,7 @@ void RuffleFlashPlayer::loadPage() {
     m_failure.clear();
     m_ready = false;
     m_stack->setCurrentWidget(m_view);
-    m_view->load(QUrl::fromLocalFile(QDir(m_engineFolder).filePath(kHostPage)));
+    m_view->load(QUrl::fromLocalFile(QDir(m_engineFolder).absoluteFilePath(kHostPage)));
     // Without a display or GL the page never comes up and nothing else
     // reports it; the player area says so while the rest keeps working.
     const int attempt = ++m_pageLoads;
@@ -159,14 +184,26 @@ QWidget* RuffleFlashPlayer::widget() {
     return m_stack;
 }
 
-void RuffleFlashPlayer::run(const QString& script) {
+void RuffleFlashPlayer::send(const QString& script) {
+    if (m_failure.isEmpty() && m_ready)
+        m_page->runJavaScript(script);
+}
+
+void RuffleFlashPlayer::command(const QString& script) {
     if (!m_failure.isEmpty())
         return;
-    if (!m_ready) {
+    if (!m_ready || m_preparing)
         m_pending.append(script);
-        return;
-    }
-    m_view->page()->runJavaScript(script);
+    else
+        send(script);
+}
+
+void RuffleFlashPlayer::flushPending() {
+    // Play, stop and goto given while the page was loading, or while the
+    // program was being prepared, act on the program once it is there.
+    if (m_ready && !m_preparing)
+        for (const QString& script : std::exchange(m_pending, {}))
+            send(script);
 }
 
 void RuffleFlashPlayer::onPageReady() {
@@ -175,18 +212,15 @@ void RuffleFlashPlayer::onPageReady() {
     m_ready = true;
     m_startedOnce = true;
     // A fresh page knows nothing of what the window set on the last one.
-    run(QStringLiteral("kibuSetVolume(%1);").arg(m_muted ? 0 : 1));
-    run(QStringLiteral("kibuSetWaitingHost(\"%1\");").arg(base64(HostMovie::waiting())));
+    send(QStringLiteral("kibuSetVolume(%1);").arg(m_muted ? 0 : 1));
+    send(QStringLiteral("kibuSetWaitingHost(\"%1\");").arg(base64(HostMovie::waiting())));
     prepareWaiting();
     if (!m_menuEnabled)
         setContextMenuEnabled(false);
     if (m_forwardTrace)
         setTraceForwarding(true);
     loadCurrentMovie();
-    // Play, stop and goto given while the page was loading act on the
-    // program once it is there.
-    for (const QString& script : std::exchange(m_pending, {}))
-        run(script);
+    flushPending();
     emit ready();
 }
 
@@ -218,29 +252,98 @@ void RuffleFlashPlayer::setMovie(const QString& movie) {
     m_frameSeen = false;
     m_pendingGoto = -1;
     m_sinceAdvance.start();
-    if (movie == kNoProgram) {
-        m_kind = Kind::None;
-        m_totalFrames = 0;
-    } else {
-        m_info = Swf::readInfo(movie);
-        m_totalFrames = m_info.valid ? m_info.frameCount : 0;
+    m_preparing = false;
+    m_rewritten.clear();
+    m_refusal.clear();
+    m_kind = Kind::None;
+    m_totalFrames = 0;
+    m_timedStart = 0;
+    m_timedClock.start();
+    showStage();
+    if (movie != kNoProgram) {
+        // The header only: the rest of the file may be anything.
+        const QFileInfo file(movie);
+        m_info = Swf::readHead(movie);
         m_frameRate = m_info.valid && m_info.frameRate > 0 ? m_info.frameRate : 12;
-        m_rewritten.clear();
-        if (m_info.valid && m_info.actionScript3) {
+        if (m_info.tooLarge() || file.size() > Swf::kMaxPlainLength) {
+            refuse(kTooLarge);
+        } else {
+            m_totalFrames = m_info.valid ? m_info.frameCount : 0;
+            m_kind = Kind::Hosted;
             // The program itself gets the host's callbacks; one that cannot
             // plays as it is, its position counted by time.
-            QFile file(movie);
-            if (file.open(QIODevice::ReadOnly))
-                m_rewritten = As3Host::rewrite(file.readAll()).value_or(QByteArray());
+            if (m_info.valid && m_info.actionScript3)
+                prepareRewrite();
         }
-        m_kind = m_info.valid && m_info.actionScript3 && m_rewritten.isEmpty() ? Kind::Timed
-                                                                               : Kind::Hosted;
-        m_timedStart = 0;
-        m_timedClock.start();
-        if (!m_rewritten.isEmpty())
-            watchRewrittenProgram();
     }
+    allowCurrentProgram();
     loadCurrentMovie();
+}
+
+void RuffleFlashPlayer::allowCurrentProgram() {
+    if (!m_page)
+        return;
+    if (m_kind == Kind::None)
+        m_page->access().setProgram({});
+    else
+        m_page->access().setProgram(QFileInfo(m_movie).absolutePath(), m_rewritten);
+}
+
+void RuffleFlashPlayer::prepareRewrite() {
+    if (!m_copies) {
+        m_copies = std::make_unique<QTemporaryDir>(
+            QDir(QDir::tempPath()).filePath(QStringLiteral("kibu-player-XXXXXX")));
+        if (!m_copies->isValid()) {
+            m_copies.reset();
+            m_kind = Kind::Timed;
+            return;
+        }
+    }
+    // Each program change has a copy of its own, so that an older one the
+    // engine may still be reading is never overwritten; older ones go.
+    const QDir copies(m_copies->path());
+    for (const QString& older : copies.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        QDir(copies.filePath(older)).removeRecursively();
+    const QString copy = copies.filePath(
+        QStringLiteral("%1/%2").arg(m_generation).arg(QFileInfo(m_movie).fileName()));
+    m_preparing = true;
+    const int generation = m_generation;
+    auto* watcher = new QFutureWatcher<QString>(this);
+    connect(watcher, &QFutureWatcher<QString>::finished, this, [this, watcher, generation] {
+        watcher->deleteLater();
+        onRewritten(generation, watcher->result());
+    });
+    watcher->setFuture(QtConcurrent::run(rewriteInto, m_movie, copy));
+}
+
+void RuffleFlashPlayer::onRewritten(int generation, const QString& copy) {
+    if (generation != m_generation) {
+        if (!copy.isEmpty())
+            QFile::remove(copy);
+        return;
+    }
+    m_preparing = false;
+    m_rewritten = copy;
+    if (copy.isEmpty()) {
+        m_kind = Kind::Timed;
+        m_timedClock.start();
+    } else {
+        watchRewrittenProgram();
+    }
+    allowCurrentProgram();
+    loadCurrentMovie();
+    flushPending();
+}
+
+void RuffleFlashPlayer::showStage() {
+    if (m_failure.isEmpty() && m_view)
+        m_stack->setCurrentWidget(m_view);
+}
+
+void RuffleFlashPlayer::refuse(const QString& text) {
+    m_refusal = text;
+    m_message->setText(text);
+    m_stack->setCurrentWidget(m_message);
 }
 
 void RuffleFlashPlayer::watchRewrittenProgram() {
@@ -252,6 +355,7 @@ void RuffleFlashPlayer::watchRewrittenProgram() {
             return;
         m_rewritten.clear();
         m_kind = Kind::Timed;
+        allowCurrentProgram();
         m_timedClock.start();
         ++m_generation;
         loadCurrentMovie();
@@ -259,30 +363,32 @@ void RuffleFlashPlayer::watchRewrittenProgram() {
 }
 
 void RuffleFlashPlayer::loadCurrentMovie() {
-    // The page loads whatever is current once it is ready.
-    if (!m_ready)
+    // The page loads whatever is current once it is ready, and once it is
+    // prepared.
+    if (!m_ready || m_preparing)
         return;
     if (m_kind == Kind::None) {
         loadBytes(HostMovie::emptyStage(), {{QStringLiteral("hosted"), false}});
         return;
     }
     const QFileInfo file(m_movie);
-    const QString url = QUrl::fromLocalFile(file.absoluteFilePath()).toString(QUrl::FullyEncoded);
+    const QString url = fileUrl(m_movie);
     // Relative names in the program resolve against its own folder.
     const QString base = folderUrl(file.absolutePath());
     if (m_kind == Kind::Timed) {
-        run(QStringLiteral("kibuLoadUrl(%1, %2, %3, %4);")
-                .arg(m_generation)
-                .arg(jsString(url), jsString(base))
-                .arg(m_frameRate));
+        send(QStringLiteral("kibuLoadUrl(%1, %2, %3, %4);")
+                 .arg(m_generation)
+                 .arg(jsString(url), jsString(base))
+                 .arg(m_frameRate));
         return;
     }
     QJsonObject how{{QStringLiteral("hosted"), true},
                     {QStringLiteral("base"), base},
                     {QStringLiteral("rate"), m_frameRate}};
     if (!m_rewritten.isEmpty()) {
-        how.insert(QStringLiteral("name"), file.fileName());
-        loadBytes(m_rewritten, how);
+        // The copy is read by the engine itself, as the program would be.
+        how.insert(QStringLiteral("file"), fileUrl(m_rewritten));
+        loadBytes({}, how);
         return;
     }
     // The page may hand the program to a host that waits for it.
@@ -298,14 +404,14 @@ void RuffleFlashPlayer::expectProgramsFrom(const QString& folder) {
 
 void RuffleFlashPlayer::prepareWaiting() {
     if (!m_expectedBase.isEmpty())
-        run(QStringLiteral("kibuPrepareWaiting(%1, 0);").arg(jsString(m_expectedBase)));
+        send(QStringLiteral("kibuPrepareWaiting(%1, 0);").arg(jsString(m_expectedBase)));
 }
 
 void RuffleFlashPlayer::loadBytes(const QByteArray& swf, const QJsonObject& how) {
-    run(QStringLiteral("kibuLoadHost(%1, \"%2\", %3);")
-            .arg(m_generation)
-            .arg(base64(swf),
-                 QString::fromUtf8(QJsonDocument(how).toJson(QJsonDocument::Compact))));
+    send(QStringLiteral("kibuLoadHost(%1, \"%2\", %3);")
+             .arg(m_generation)
+             .arg(base64(swf),
+                  QString::fromUtf8(QJsonDocument(how).toJson(QJsonDocument::Compact))));
 }
 
 void RuffleFlashPlayer::onFrame(int generation, int oneBasedFrame, int total) {
@@ -329,14 +435,14 @@ void RuffleFlashPlayer::onFrame(int generation, int oneBasedFrame, int total) {
 
 void RuffleFlashPlayer::setContextMenuEnabled(bool enabled) {
     m_menuEnabled = enabled;
-    run(QStringLiteral("kibuSetMenu(%1);")
-            .arg(enabled ? QStringLiteral("true") : QStringLiteral("false")));
+    send(QStringLiteral("kibuSetMenu(%1);")
+             .arg(enabled ? QStringLiteral("true") : QStringLiteral("false")));
 }
 
 void RuffleFlashPlayer::setTraceForwarding(bool on) {
     m_forwardTrace = on;
-    run(QStringLiteral("kibuForwardTrace(%1);")
-            .arg(on ? QStringLiteral("true") : QStringLiteral("false")));
+    send(QStringLiteral("kibuForwardTrace(%1);")
+             .arg(on ? QStringLiteral("true") : QStringLiteral("false")));
 }
 
 void RuffleFlashPlayer::play() {
@@ -350,8 +456,8 @@ void RuffleFlashPlayer::play() {
     // Before its first frame has run, the program's own timeline is left
     // alone: a program that stops on its first frame stays there, however
     // late this play reaches the page.
-    run(QStringLiteral("kibuPlay(%1);")
-            .arg(m_frameSeen ? QStringLiteral("true") : QStringLiteral("false")));
+    command(QStringLiteral("kibuPlay(%1);")
+                .arg(m_frameSeen ? QStringLiteral("true") : QStringLiteral("false")));
 }
 
 void RuffleFlashPlayer::stopPlay() {
@@ -360,7 +466,7 @@ void RuffleFlashPlayer::stopPlay() {
     if (m_kind == Kind::Timed && !m_paused)
         m_timedStart = timedFrame();
     m_paused = true;
-    run(QStringLiteral("kibuStop();"));
+    command(QStringLiteral("kibuStop();"));
 }
 
 void RuffleFlashPlayer::gotoFrame(int frame) {
@@ -381,9 +487,9 @@ void RuffleFlashPlayer::gotoFrame(int frame) {
     }
     m_frame = target;
     m_sinceAdvance.start();
-    run(QStringLiteral("kibuGoto(%1, %2);")
-            .arg(target + 1)
-            .arg(m_paused ? QStringLiteral("false") : QStringLiteral("true")));
+    command(QStringLiteral("kibuGoto(%1, %2);")
+                .arg(target + 1)
+                .arg(m_paused ? QStringLiteral("false") : QStringLiteral("true")));
 }
 
 int RuffleFlashPlayer::timedFrame() const {
@@ -426,7 +532,7 @@ bool RuffleFlashPlayer::playing() const {
 void RuffleFlashPlayer::setMuted(bool muted) {
     m_muted = muted;
     if (m_ready)
-        run(QStringLiteral("kibuSetVolume(%1);").arg(muted ? 0 : 1));
+        send(QStringLiteral("kibuSetVolume(%1);").arg(muted ? 0 : 1));
 }
 
 #include "RuffleFlashPlayer.moc"

@@ -7,8 +7,11 @@
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
+#include <memory>
 
+class GuestPage;
 class QJsonObject;
+class QTemporaryDir;
 class QLabel;
 class QStackedWidget;
 class QWebChannel;
@@ -21,6 +24,11 @@ class RufflePageBridge;
 // stop, the player area says so once, and the next program chosen gets a
 // fresh page and engine. Frame position and play state are cached here and
 // pushed by the page, so reading them never waits for the engine.
+//
+// Programs are strangers: the page (a GuestPage) lets a program read only
+// its own folder, and the window's thread reads no more of a program than
+// its header. Rewriting an ActionScript 3 program happens on a worker
+// thread, and the page loads the rewritten copy from a private folder.
 class RuffleFlashPlayer : public QObject, public FlashPlayer {
     Q_OBJECT
 public:
@@ -48,6 +56,10 @@ public:
     QWidget* widget() override;
 
     bool isReady() const { return m_ready; }
+    // The player area's text for a program it refuses to play; empty when
+    // the current program is not refused.
+    QString refusal() const { return m_refusal; }
+    static const QString kTooLarge;
     // Where programs mostly come from: the page prepares to start the next
     // one from there quickly, the first one after it starts included.
     void expectProgramsFrom(const QString& folder);
@@ -70,8 +82,19 @@ private:
     void onPageReady();
     void onFrame(int generation, int oneBasedFrame, int total);
     void onFailure(const QString& reason);
-    void run(const QString& script);
+    // Scripts for the page: a setting is sent only to a ready page (a fresh
+    // page is told every setting when it is ready); a command for the
+    // program waits until the program is on its way to the page.
+    void send(const QString& script);
+    void command(const QString& script);
+    void flushPending();
     void loadCurrentMovie();
+    // An ActionScript 3 program gets the host's class on a worker thread.
+    void prepareRewrite();
+    void onRewritten(int generation, const QString& copy);
+    void allowCurrentProgram();
+    void showStage();
+    void refuse(const QString& text);
     void loadBytes(const QByteArray& swf, const QJsonObject& how);
     // Has the page get an instance ready for the expected folder, at once.
     void prepareWaiting();
@@ -81,6 +104,7 @@ private:
     QPointer<QStackedWidget> m_stack;
     QString m_engineFolder;
     QWebEngineView* m_view = nullptr;
+    GuestPage* m_page = nullptr;
     QLabel* m_message = nullptr;
     QWebChannel* m_channel = nullptr;
     RufflePageBridge* m_bridge = nullptr;
@@ -98,8 +122,11 @@ private:
     QString m_movie = kNoProgram;
     int m_generation = 0; // counts program changes
     Kind m_kind = Kind::None;
-    Swf::Info m_info;       // of the current program
-    QByteArray m_rewritten; // an ActionScript 3 program with the host's class
+    Swf::Info m_info;         // of the current program: its header
+    QString m_refusal;        // why the current program is not played
+    bool m_preparing = false; // its rewrite is under way
+    QString m_rewritten;      // the ActionScript 3 program with the host's class, a copy
+    std::unique_ptr<QTemporaryDir> m_copies; // where such copies are kept
     int m_totalFrames = 0;
     double m_frameRate = 12;
     bool m_muted = false;

@@ -121,6 +121,11 @@ ActionWriter& ActionWriter::pop() {
 ActionWriter& ActionWriter::getVariable() {
     return record(0x1C, {});
 }
+
+ActionWriter& ActionWriter::setVariable() {
+    return record(0x1D, {});
+}
+
 ActionWriter& ActionWriter::getMember() {
     return record(0x4E, {});
 }
@@ -156,9 +161,12 @@ ActionWriter& ActionWriter::getUrl(const QString& url, const QString& target) {
     return record(0x83, p);
 }
 
-ActionWriter& ActionWriter::getUrl2() {
-    // No variables sent; the target names a level or window, not a clip.
-    return record(0x9A, QByteArray(1, char(0)));
+ActionWriter& ActionWriter::getUrl2(std::uint8_t flags) {
+    return record(0x9A, QByteArray(1, char(flags)));
+}
+
+ActionWriter& ActionWriter::newObject() {
+    return record(0x40, {});
 }
 
 ActionWriter& ActionWriter::defineFunction(const QString& name, const QStringList& params,

@@ -41,6 +41,7 @@ public:
     ActionWriter& play();         // 0x06
     ActionWriter& pop();          // 0x17
     ActionWriter& getVariable();  // 0x1C
+    ActionWriter& setVariable();  // 0x1D: name, value
     ActionWriter& getMember();    // 0x4E
     ActionWriter& callMethod();   // 0x52
     ActionWriter& callFunction(); // 0x3D
@@ -52,8 +53,12 @@ public:
     ActionWriter& add2();         // 0x47
     // GetURL (0x83): loadMovieNum(url, n) is getUrl(url, "_leveln").
     ActionWriter& getUrl(const QString& url, const QString& target);
-    // 0x9A: url, target from the stack; loads a movie into a level or clip.
-    ActionWriter& getUrl2();
+    // 0x9A: url, target from the stack; loads a movie into a level or clip
+    // (flags 0), or with kLoadVariables variables into a clip; kPost sends
+    // the timeline's variables as a form.
+    enum GetUrl2Flag : std::uint8_t { kPost = 0x02, kTargetIsClip = 0x40, kLoadVariables = 0x80 };
+    ActionWriter& getUrl2(std::uint8_t flags = 0);
+    ActionWriter& newObject(); // 0x40: name, argument count, arguments -> object
     // DefineFunction (0x9B): pushes an anonymous function (empty name) or
     // defines a named one; body is a finished action list (no End).
     ActionWriter& defineFunction(const QString& name, const QStringList& params,
