@@ -13,7 +13,7 @@ wait_for_pixel 10 100 110 192,0,0 || fail "the first program does not show"
 wait_for_strip_text 10 || fail "the strip shows no page"
 # The player's renderers: its engine processes forked by the engine's
 # zygote, that is whose parent is an engine process too.
-renderers=$(for p in $(pstree -p -T "$pid" | grep -o '([0-9]*)' | tr -d '()'); do
+renderers=$(for p in $(tree_pids); do
   parent=$(ps -o ppid= -p "$p" | tr -d ' ') || continue
   ps -o args= -p "$parent" 2>/dev/null | grep -q QtWebEngineProcess && echo "$p"
 done || true)

@@ -139,6 +139,20 @@ thumb_x() {
     awk -F'[(),]' 'NR > 1 && $3 >= 245 && $3 == $4 && $4 == $5 && !found { x = $1 + 192; found = 1 } END { print x }'
 }
 
+# The player and every process it started.
+tree_pids() {
+  pstree -p -T "$pid" | grep -o '([0-9]*)' | tr -d '()'
+}
+
+# The PSS of the player's process tree, in KiB.
+tree_pss_kib() {
+  local p total=0
+  for p in $(tree_pids); do
+    total=$((total + $(awk '/^Pss:/ { print $2 }' "/proc/$p/smaps_rollup" 2>/dev/null || echo 0)))
+  done
+  echo "$total"
+}
+
 first_line() {
   iconv -f GBK -t UTF-8 "$1" | tr -d '\r' | head -n1
 }

@@ -12,7 +12,7 @@ cache_stage_programs
 # it started.
 tree_ticks() {
   local total=0 p fields
-  for p in $(pstree -p -T "$pid" | grep -o '([0-9]*)' | tr -d '()'); do
+  for p in $(tree_pids); do
     fields=$(cut -d')' -f2- "/proc/$p/stat" 2>/dev/null) || continue
     set -- $fields
     total=$((total + ${12} + ${13}))
