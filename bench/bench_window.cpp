@@ -3,7 +3,7 @@
 // costs. Everything is seen from outside, on the screen: a pixel of the
 // window's pink, a pixel of the stage's colour.
 //
-//   scripts/own-display.sh build/bench/bench_window startup|click|soak|playback|sound
+//   scripts/own-display.sh build/bench/bench_window startup|click|soak|playback|sound|refuse
 //
 // startup  start -> window visible, the player against a bare Qt window of
 //          the same size (bench_bare_window), alternating, 10 runs each.
@@ -28,6 +28,10 @@
 //          3 runs each, and how long after the program's first frame showed;
 //          then the dropouts in a steady tone: the light program's first
 //          20 s, and 8 s of a busy scene.
+// refuse   a program whose header claims 4 GiB clicked, and at once a
+//          category picture: press -> the picture's new look on the screen,
+//          5 runs (between two categories); the process tree's PSS before
+//          the first and 3 s after the last.
 //
 // As root, QTWEBENGINE_DISABLE_SANDBOX=1 must be set. KIBU_BENCH_BUILD=DIR
 // runs the player and engine files of another build tree instead (an
@@ -546,6 +550,62 @@ int sound() {
     return 0;
 }
 
+// Milliseconds until the screen's rectangle differs from what it showed
+// before the clock started, or -1 after the limit.
+qint64 waitForChange(const QRect& area, const QImage& before, const QElapsedTimer& clock,
+                     qint64 limitMs) {
+    while (clock.elapsed() < limitMs) {
+        const QImage now = QGuiApplication::primaryScreen()
+                               ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+                               .toImage();
+        if (now != before)
+            return clock.elapsed();
+        QThread::msleep(2);
+    }
+    return -1;
+}
+
+int refuse() {
+    AppFolder app({program(QStringLiteral("C00000")), program(QStringLiteral("0000C0"))});
+    // The second row's header claims 4 GiB; the file stays small.
+    const QString names = QStringLiteral(KIBU_DEMO_DIR "/catalogue/b01.txt");
+    QFile list(names);
+    list.open(QIODevice::ReadOnly);
+    const QString second = QString::fromUtf8(list.readAll()).split(u'\n').value(1).trimmed();
+    QFile huge(app.path + QStringLiteral("/res/fla/") + second + QStringLiteral(".swf"));
+    if (!huge.open(QIODevice::ReadWrite) || !huge.seek(4) || huge.write("\xff\xff\xff\xff") != 4)
+        return 1;
+    huge.close();
+    Running r;
+    if (startAndTime(r, playerExe(), playerArgs(app, kDeadWeb), 30000) < 0)
+        return 1;
+    QThread::msleep(3000);
+    const double before = double(ProcessTree::total(r.process.processId(), "Pss:")) / 1024;
+    // The category pictures: the first two, each 72 pixels wide.
+    const QRect tiles[] = {{2, 2, 68, 66}, {74, 2, 68, 66}};
+    std::vector<double> repaint;
+    for (int i = 0; i < 5; ++i) {
+        XClick::at(tiles[0].center()); // the first category, whose second row it is
+        QThread::msleep(1000);
+        const QImage look =
+            QGuiApplication::primaryScreen()
+                ->grabWindow(0, tiles[1].x(), tiles[1].y(), tiles[1].width(), tiles[1].height())
+                .toImage();
+        XClick::at(rowAt(1));
+        QElapsedTimer t;
+        XClick::at(tiles[1].center(), &t);
+        repaint.push_back(double(waitForChange(tiles[1], look, t, 5000)));
+        QThread::msleep(1000);
+    }
+    QThread::msleep(3000);
+    const double after = double(ProcessTree::total(r.process.processId(), "Pss:")) / 1024;
+    std::sort(repaint.begin(), repaint.end());
+    std::printf("a program claiming 4 GiB clicked, then a category: press -> repaint (median of "
+                "5) %.0f ms, slowest %.0f ms; process tree PSS %.0f MiB before, %.0f MiB after\n",
+                median(repaint), repaint.back(), before, after);
+    return 0;
+}
+
 int soak() {
     AppFolder app({program(QStringLiteral("C00000")), program(QStringLiteral("0000C0"))});
     int shown = 0;
@@ -581,6 +641,8 @@ int main(int argc, char* argv[]) {
         return playback();
     if (mode == QLatin1String("sound"))
         return sound();
-    std::fprintf(stderr, "usage: bench_window startup|click|soak|playback|sound\n");
+    if (mode == QLatin1String("refuse"))
+        return refuse();
+    std::fprintf(stderr, "usage: bench_window startup|click|soak|playback|sound|refuse\n");
     return 2;
 }
