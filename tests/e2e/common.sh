@@ -44,9 +44,10 @@ e2e_start() {
   sleep 4 # the engine page
 }
 
+# Ends the player and whatever the test started beside it ($e2e_helpers).
 e2e_stop() {
-  kill "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
+  kill ${pid:-} ${e2e_helpers:-} 2>/dev/null || true
+  wait ${pid:-} 2>/dev/null || true
   [ -d "$work/nginx" ] && "$scripts/nginx-serve.sh" stop "$work/nginx"
   [ -d "$work/pulse" ] && "$scripts/sound-server.sh" stop "$work/pulse"
   return 0

@@ -25,6 +25,8 @@ for port in $(seq 8890 8990); do
   sleep 0.3
   kill -0 $listener 2>/dev/null && break
 done
+e2e_helpers=$listener
+trap e2e_stop EXIT
 away="http://127.0.0.1:$port/"
 
 # What lies outside: a secret and a movie that would turn the stage blue.
@@ -34,7 +36,7 @@ echo "secret=stolen" >"$home/secret.txt"
 "$swfgen" --size 1016x711 --cover 1:0000C0 "$home/outside.swf"
 read_log="$work/read.log"
 inotifywait -m -r -e open,access --format '%w%f %e' "$home" >"$read_log" 2>"$work/inotify.err" &
-watcher=$!
+e2e_helpers="$listener $!"
 for _ in $(seq 100); do
   grep -q 'Watches established' "$work/inotify.err" && break
   sleep 0.1
@@ -108,6 +110,5 @@ import -window root "$work/refused.png"
 dark=$(convert "$work/refused.png" -crop 700x500+60+100 +repage -colorspace gray -threshold 40% \
   -negate -format '%[fx:int(mean*w*h)]' info:)
 [ "$dark" -gt 100 ] || fail "the player area does not say why the program does not play"
-kill $listener $watcher 2>/dev/null || true
 echo "PASS: the guest reached nothing outside its folder and played with its sibling;" \
   "a program claiming 4 GiB was refused, memory grew by $((grown / 1024)) MiB"
