@@ -10,6 +10,7 @@
 #include "shell/SoundEffectVoicePlayer.h"
 #include "shell/StartupChecks.h"
 #include "shell/WebEngineInfoBrowser.h"
+#include "shell/WindowFront.h"
 #include "ui/MessageBoxNotifier.h"
 
 #include <QApplication>
@@ -144,12 +145,8 @@ int main(int argc, char* argv[]) {
         player.start();
         browser.start();
     });
-    QObject::connect(&instance, &SingleInstance::raiseRequested, &form, [&form] {
-        form.setWindowState(form.windowState() & ~Qt::WindowMinimized);
-        form.show();
-        form.raise();
-        form.activateWindow();
-    });
+    QObject::connect(&instance, &SingleInstance::raiseRequested, &form,
+                     [&form] { WindowFront::bring(&form); });
     form.Form_Load();
     form.show();
     return app.exec();
