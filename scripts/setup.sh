@@ -8,7 +8,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 packages=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-declarative-dev qt6-webchannel-dev qt6-multimedia-dev
-  libgl-dev zlib1g-dev liblzma-dev
+  libgl-dev libxcb1-dev zlib1g-dev liblzma-dev
   xvfb xauth imagemagick x11-utils xdotool libxtst-dev curl pulseaudio pulseaudio-utils
   socat inotify-tools
   fonts-wqy-zenhei

@@ -1,5 +1,6 @@
 #include "app/AppOptions.h"
 #include "app/Installation.h"
+#include "app/SingleInstance.h"
 #include "app/WebEngineSetup.h"
 #include "flash/RuffleFlashPlayer.h"
 #include "net/NetworkSetup.h"
@@ -9,6 +10,7 @@
 #include "shell/SoundEffectVoicePlayer.h"
 #include "shell/StartupChecks.h"
 #include "shell/WebEngineInfoBrowser.h"
+#include "shell/WindowFront.h"
 #include "ui/MessageBoxNotifier.h"
 
 #include <QApplication>
@@ -49,6 +51,26 @@ int main(int argc, char* argv[]) {
     // No application display name: Qt would append it to every window title
     // that does not already end with it ("Kibu播放器1.3 — Kibu播放器", "提示 —
     // Kibu播放器"), and each window's title is given exactly.
+
+    // One player per application folder: a second start brings the first
+    // one's window to the front and ends, before anything heavy is made.
+    if (options.installed)
+        QDir().mkpath(options.settings.app.root());
+    SingleInstance instance(options.settings.app.root());
+    switch (instance.claim()) {
+    case SingleInstance::Role::First:
+        break;
+    case SingleInstance::Role::Raised:
+        return 0;
+    case SingleInstance::Role::Unanswered: {
+        const QString text =
+            QStringLiteral("Kibu播放器已经打开了，可是没有回应。\n请先关掉它，再打开。");
+        std::fprintf(stderr, "kibu-player: %s\n", qPrintable(text));
+        QMessageBox box(QMessageBox::Warning, MessageBoxNotifier::kAppTitle, text);
+        box.exec();
+        return 1;
+    }
+    }
 
     // Installed: the user's own folder, made from the defaults the first
     // time; the shortcut starts the installed launcher.
@@ -123,6 +145,8 @@ int main(int argc, char* argv[]) {
         player.start();
         browser.start();
     });
+    QObject::connect(&instance, &SingleInstance::raiseRequested, &form,
+                     [&form] { WindowFront::bring(&form); });
     form.Form_Load();
     form.show();
     return app.exec();

@@ -55,6 +55,7 @@ void Form1::Form_Load() {
     m_services.player->setMovie(FlashPlayer::kNoProgram);
     Image20->setPicture(PlayerControls::mutePicture(false));
     m_services.browser->setSilent(true);
+    m_services.browser->showOnly(m_settings.webBase, m_settings.app.path(kOfflinePage));
     SelectFirstCategory();
     CheckTempFolder();
     ScanCustomGroups();
@@ -268,6 +269,13 @@ void Form1::WebBrowser1_NavigateError() {
     if (m_showingOfflinePage)
         return;
     navigateInfo(m_settings.app.path(kOfflinePage));
+}
+
+void Form1::WebBrowser1_LinkElsewhere(const QString& url) {
+    // Another site's page opens in the desktop's browser; with the child
+    // lock on, a click in the strip takes no child out onto the web.
+    if (!m_parents->settings().childLock)
+        m_services.urlOpener->open(url);
 }
 
 void Form1::navigateInfo(const QString& url) {

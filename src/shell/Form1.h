@@ -156,6 +156,7 @@ public:
     void Timer1_Timer();
     void HScroll1_Scroll();
     void WebBrowser1_NavigateError();
+    void WebBrowser1_LinkElsewhere(const QString& url);
 
     // The player buttons; pause and full screen also serve the list menus.
     void Image15_Click();  // play

@@ -365,6 +365,8 @@ void Form1::connectHandlers() {
     connect(HScroll1, &QScrollBar::sliderMoved, this, &Form1::HScroll1_Scroll);
     connect(m_services.browser, &InfoBrowser::navigateError, this,
             &Form1::WebBrowser1_NavigateError);
+    connect(m_services.browser, &InfoBrowser::linkElsewhere, this,
+            &Form1::WebBrowser1_LinkElsewhere);
 
     connect(Label1, &LinkLabel::clicked, this, &Form1::Label1_Click);
     connect(Label2, &LinkLabel::clicked, this, &Form1::Label2_Click);

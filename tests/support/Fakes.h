@@ -55,6 +55,7 @@ public:
 
     void navigate(const QString& url) override { urls.append(url); }
     void setSilent(bool silent) override { this->silent = silent; }
+    void showOnly(const QString&, const QString&) override {}
     QWidget* widget() override { return m_widget; }
 
     QStringList urls;
