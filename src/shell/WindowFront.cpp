@@ -2,6 +2,8 @@
 
 #include <QGuiApplication>
 #include <QWidget>
+
+#ifdef KIBU_X11
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -61,11 +63,14 @@ void activateOnX11(QWidget* window) {
 }
 
 } // namespace
+#endif
 
 void WindowFront::bring(QWidget* window) {
     window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
     window->show();
     window->raise();
     window->activateWindow();
+#ifdef KIBU_X11
     activateOnX11(window);
+#endif
 }
