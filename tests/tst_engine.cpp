@@ -17,6 +17,7 @@
 #include <QWidget>
 #include <QtTest>
 #include <signal.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -590,12 +591,15 @@ private slots:
         m_player->play();
         QVERIFY(!m_player->playing());
 
-        // A file that is missing or no movie at all plays nothing either.
+        // A file that is missing or no movie at all plays nothing either,
+        // and a pipe keeps nothing waiting.
         const QString text = m_dir.filePath(QStringLiteral("text.swf"));
         QFile f(text);
         QVERIFY(f.open(QIODevice::WriteOnly) && f.write("<html>Not Found</html>") > 0);
         f.close();
-        for (const QString& path : {text, m_dir.filePath(QStringLiteral("missing.swf"))}) {
+        const QString pipe = m_dir.filePath(QStringLiteral("pipe.swf"));
+        QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        for (const QString& path : {text, m_dir.filePath(QStringLiteral("missing.swf")), pipe}) {
             m_player->setMovie(path);
             m_player->play();
             QTest::qWait(1500);

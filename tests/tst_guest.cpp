@@ -30,6 +30,7 @@ private slots:
             make(QString::fromLatin1(name));
         QVERIFY(QFile::link(m_dir.filePath("home/secret.txt"), m_dir.filePath("fla/link.txt")));
         QVERIFY(QFile::link(m_dir.filePath("home"), m_dir.filePath("fla/home")));
+        QVERIFY(QFile::link("/dev/zero", m_dir.filePath("fla/zero.swf")));
     }
 
     void allows_data() {
@@ -49,6 +50,7 @@ private slots:
         row("a linked folder that leads out", "@/fla/home/secret.txt", true, false);
         row("elsewhere", "@/home/secret.txt", true, false);
         row("missing", "@/fla/missing.swf", true, false);
+        row("a device, by a link", "@/fla/zero.swf", true, false);
         row("a program's file, with none playing", "@/fla/a.swf", false, false);
         row("its rewritten copy", "@/copies/7/a.swf", true, true);
         row("beside the copy", "@/copies/7/other.swf", true, false);

@@ -33,8 +33,10 @@ bool GuestAccess::allows(const QUrl& url) const {
         return true;
     if (!url.isLocalFile() || !url.host().isEmpty())
         return false;
+    // Plain files only: no folder listing, and no pipe or device that would
+    // keep the engine's reader waiting.
     const QString path = real(url.toLocalFile());
-    if (path.isEmpty() || QFileInfo(path).isDir())
+    if (path.isEmpty() || !QFileInfo(path).isFile())
         return false;
     return inside(path, m_engine) || inside(path, m_folder) ||
            (!m_copy.isEmpty() && path == m_copy);

@@ -8,7 +8,7 @@ class QUrl;
 // files, the files in the program's folder (and below it), and the player's
 // rewritten copy of the program. Programs come from the web and from folders
 // parents fill, so nothing else is read: no other local file, no network
-// address, no folder listing. Links are followed to where they really lead,
+// address, no folder listing, no pipe or device. Links are followed to where they really lead,
 // so a link in the program's folder that points elsewhere is refused too.
 class GuestAccess {
 public:

@@ -261,9 +261,10 @@ void RuffleFlashPlayer::setMovie(const QString& movie) {
     m_timedClock.start();
     showStage();
     if (movie != kNoProgram) {
-        // The header only: the rest of the file may be anything.
+        // The header only: the rest of the file may be anything. A pipe or
+        // a device is not read at all (opening one could wait for ever).
         const QFileInfo file(movie);
-        m_info = Swf::readHead(movie);
+        m_info = file.isFile() ? Swf::readHead(movie) : Swf::Info();
         m_frameRate = m_info.valid && m_info.frameRate > 0 ? m_info.frameRate : 12;
         if (m_info.tooLarge() || file.size() > Swf::kMaxPlainLength) {
             refuse(kTooLarge);
