@@ -7,7 +7,10 @@
 #include <QFileInfo>
 #include <QLocalSocket>
 #include <QThread>
+
+#ifdef Q_OS_UNIX
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -40,7 +43,12 @@ QString SingleInstance::serverName(const QString& folder) {
     const QFileInfo info(folder);
     const QString path =
         info.canonicalFilePath().isEmpty() ? info.absoluteFilePath() : info.canonicalFilePath();
-    const QByteArray key = QByteArray::number(::getuid()) + '\n' + path.toUtf8();
+#ifdef Q_OS_UNIX
+    const QByteArray user = QByteArray::number(::getuid());
+#else
+    const QByteArray user = qgetenv("USERNAME");
+#endif
+    const QByteArray key = user + '\n' + path.toUtf8();
     return QStringLiteral("kibu-player-") +
            QString::fromLatin1(
                QCryptographicHash::hash(key, QCryptographicHash::Sha256).toHex().left(32));
