@@ -300,6 +300,16 @@ private slots:
             a.headers.append({QByteArray("Transfer-Encoding"), QByteArray("chunked")});
             a.body = chunkedEncoding(a.body);
         }) << Outcome::Complete << true;
+        QTest::newRow("an empty Transfer-Encoding, then chunked")
+            << Script([](int n, Response& a, auto&) {
+                   if (n == 1) {
+                       a.body = chunkedEncoding(a.body);
+                       a.headers += {{"Transfer-Encoding", ""},
+                                     {"Transfer-Encoding", "chunked"},
+                                     {"Content-Length", QByteArray::number(a.body.size())}};
+                   }
+               })
+            << Outcome::Complete << true;
         QTest::newRow("two Content-Lengths") << Script([](int n, Response& a, auto&) {
             if (n == 1)
                 a.headers += {{"Content-Length", QByteArray::number(a.body.size())},

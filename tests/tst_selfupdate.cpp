@@ -2,6 +2,7 @@
 #include "support/FormHarness.h"
 
 #include "net/SelfUpdate.h"
+#include "net/UpdateOffer.h"
 
 #include <QCryptographicHash>
 #include <QNetworkAccessManager>
@@ -212,12 +213,11 @@ private slots:
 
     void theDigestField() {
         const QString d = QString(64, u'A');
-        QCOMPARE(SelfUpdate::offeredDigest(QStringLiteral("1.3,") + d), d.toLower());
-        QCOMPARE(SelfUpdate::offeredDigest(QStringLiteral("\r\n  \"1,3\" , \"") + d + u'"'),
-                 d.toLower());
-        QCOMPARE(SelfUpdate::offeredDigest(QStringLiteral("1.3")), QString());
-        QCOMPARE(SelfUpdate::offeredDigest(QStringLiteral("1.3,") + d + u'0'), QString());
-        QCOMPARE(SelfUpdate::offeredDigest(QStringLiteral("1.3,x") + d), QString());
+        QCOMPARE(UpdateOffer::digest(QStringLiteral("1.3,") + d), d.toLower());
+        QCOMPARE(UpdateOffer::digest(QStringLiteral("\r\n  \"1,3\" , \"") + d + u'"'), d.toLower());
+        QCOMPARE(UpdateOffer::digest(QStringLiteral("1.3")), QString());
+        QCOMPARE(UpdateOffer::digest(QStringLiteral("1.3,") + d + u'0'), QString());
+        QCOMPARE(UpdateOffer::digest(QStringLiteral("1.3,x") + d), QString());
         QVERIFY(SelfUpdate::mayStart(QStringLiteral("https://dl.example/"), QString(), "x"));
         QVERIFY(!SelfUpdate::mayStart(QStringLiteral("http://dl.example/"), QString(), "x"));
         QVERIFY(SelfUpdate::mayStart(QStringLiteral("http://dl.example/"), sha256("x"), "x"));

@@ -86,46 +86,6 @@ void PipelinedTransport::fail(bool unreadable) {
         emit interrupted();
 }
 
-bool PipelinedTransport::readHead(const QByteArray& text) {
-    m_head = Head();
-    const QList<QByteArray> lines = text.split('\n');
-    const QList<QByteArray> status = lines.value(0).trimmed().split(' ');
-    if (status.size() < 2 || !status.at(0).startsWith("HTTP/1."))
-        return false;
-    bool ok = false;
-    m_head.status = status.at(1).toInt(&ok);
-    if (!ok || m_head.status < 100 || m_head.status > 999)
-        return false;
-    QList<QByteArray> lengths;
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const QByteArray line = lines.at(i).trimmed();
-        const qsizetype colon = line.indexOf(':');
-        if (colon <= 0)
-            return false;
-        const QByteArray name = line.left(colon).trimmed();
-        const QByteArray value = line.mid(colon + 1).trimmed();
-        m_head.headers.append({name, value});
-        if (name.compare("Content-Length", Qt::CaseInsensitive) == 0)
-            for (const QByteArray& part : value.split(','))
-                lengths.append(part.trimmed());
-    }
-    const QByteArray connection = m_head.header("Connection").toLower();
-    m_closesAfter = connection.contains("close") ||
-                    (status.at(0) == "HTTP/1.0" && !connection.contains("keep-alive"));
-    // Only an answer whose end is known can be told from the next one: one
-    // Content-Length (repeated only with the same value), no transfer coding.
-    m_length = -1;
-    if (m_head.status == 204 || m_head.status == 304)
-        m_length = 0;
-    else if (!lengths.isEmpty() && lengths.count(lengths.first()) == lengths.size() &&
-             m_head.header("Transfer-Encoding").isEmpty()) {
-        m_length = lengths.first().toLongLong(&ok);
-        if (!ok || m_length < 0)
-            m_length = -1;
-    }
-    return true;
-}
-
 void PipelinedTransport::onReadyRead() {
     if (m_closed || !m_socket)
         return;
@@ -143,12 +103,15 @@ void PipelinedTransport::onReadyRead() {
                     fail(true);
                 return;
             }
-            const bool readable = readHead(m_buffer.left(end));
+            const auto answer = AnswerHead::read(m_buffer.left(end));
             m_buffer.remove(0, end + 4);
-            if (!readable) {
+            if (!answer) {
                 fail(true);
                 return;
             }
+            m_head = answer->head;
+            m_length = answer->length;
+            m_closesAfter = answer->closesAfter;
             // An interim answer (100 Continue, 103 Early Hints) comes before
             // the real one; a switch of protocols is nothing we asked for.
             if (m_head.status < 200 && m_head.status != 101)

@@ -32,8 +32,6 @@ private:
     void dropConnection();
     void onReadyRead();
     void onConnectionEnded();
-    // Reads the head; false when it cannot be read at all.
-    bool readHead(const QByteArray& text);
     void fail(bool unreadable);
 
     QUrl m_url;

@@ -1,9 +1,8 @@
 #pragma once
 
-#include <QByteArray>
-#include <QList>
+#include "AnswerHead.h"
+
 #include <QObject>
-#include <QPair>
 
 // How the range requests of one download reach the server: Qt's client one
 // request at a time, or one pipelined connection on which several wait at
@@ -12,15 +11,8 @@
 class RangeTransport : public QObject {
     Q_OBJECT
 public:
-    using Headers = QList<QPair<QByteArray, QByteArray>>;
-
-    // The status line and headers of an answer.
-    struct Head {
-        int status = 0;
-        Headers headers;
-        // The first header of that name, ignoring case; empty if absent.
-        QByteArray header(const QByteArray& name) const;
-    };
+    using Headers = HttpHead::Headers;
+    using Head = HttpHead;
 
     using QObject::QObject;
 

@@ -2,13 +2,13 @@
 
 #include "FileDownload.h"
 #include "FileOps.h"
+#include "UpdateOffer.h"
 #include "catalogue/TextFile.h"
 
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QRegularExpression>
 #include <optional>
 
 namespace {
@@ -37,20 +37,6 @@ SelfUpdate::SelfUpdate(QNetworkAccessManager* network, AppFolder app, QString do
                        UpdaterLauncher& launcher, std::function<void()> exitNow, QObject* parent)
     : QObject(parent), m_network(network), m_app(std::move(app)), m_base(std::move(downloadBase)),
       m_launcher(launcher), m_exitNow(std::move(exitNow)) {}
-
-QString SelfUpdate::offeredDigest(const QString& versionText) {
-    // The second field of the first line that holds anything: after the
-    // first field (quoted or not) and its comma.
-    static const QRegularExpression line(QStringLiteral(
-        R"re(^[ \t]*(?:"[^"]*"[^,]*|[^,]*),[ \t]*"?([0-9A-Fa-f]{64})"?[ \t]*(?:,|$))re"));
-    for (const QString& l : TextFile::splitLines(versionText)) {
-        if (l.trimmed().isEmpty())
-            continue;
-        const auto match = line.match(l);
-        return match.hasMatch() ? match.captured(1).toLower() : QString();
-    }
-    return {};
-}
 
 bool SelfUpdate::mayStart(const QString& downloadBase, const QString& digest,
                           const QByteArray& updater) {
@@ -115,7 +101,7 @@ void SelfUpdate::onVersionFetched() {
         stop();
         return;
     }
-    m_digest = offeredDigest(*offeredText);
+    m_digest = UpdateOffer::digest(*offeredText);
     fetch(QStringLiteral("cons/kibugx.exe"), kUpdaterTemp, kUpdater, &SelfUpdate::onUpdaterFetched);
 }
 

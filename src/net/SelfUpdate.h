@@ -45,9 +45,6 @@ public:
 
     void CheckForUpdate();
 
-    // The digest the version file offers: its second field when that is 64
-    // hex digits (in lower case), else empty.
-    static QString offeredDigest(const QString& versionText);
     // Whether a fetched updater may run.
     static bool mayStart(const QString& downloadBase, const QString& digest,
                          const QByteArray& updater);
