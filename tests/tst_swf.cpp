@@ -65,7 +65,7 @@ QByteArray goodFile() {
 // An ActionScript 3 movie of three frames: ABC code of classes (name, base,
 // flags) in frame 1, and SymbolClass naming root (none: no document class).
 QByteArray as3Movie(const QList<Abc::ClassInfo>& classes, const QString& root,
-                    Compression compression = Compression::None) {
+                    Compression compression = Compression::None, int frames = 3) {
     Abc::Writer w;
     const auto qname = [&w](const QString& q) {
         const qsizetype dot = q.lastIndexOf(u'.');
@@ -87,7 +87,7 @@ QByteArray as3Movie(const QList<Abc::ClassInfo>& classes, const QString& root,
     movie.tag(Swf::kDoAbc, QByteArray(4, '\0') + "frame1" + '\0' + w.finish());
     if (!root.isEmpty())
         movie.tag(Swf::kSymbolClass, hex("01000000") + root.toUtf8() + '\0');
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < frames; ++i)
         movie.showFrame();
     return movie.finish(compression);
 }
@@ -751,6 +751,35 @@ private slots:
         QVERIFY(!As3Host::rewrite(broken));
         // Nor for an ActionScript 1/2 movie.
         QVERIFY(!As3Host::rewrite(goodFile()));
+    }
+
+    // However the first frame ends (End, or a tag head cut short), the
+    // added class goes inside it; a root named with nothing is no class.
+    void oddFirstFrames_data() {
+        QTest::addColumn<QByteArray>("program");
+        QTest::addColumn<QByteArray>("after"); // what follows the added SymbolClass; "-": refused
+        const QByteArray ends = as3Movie({}, "", Compression::None, 0);
+        QByteArray cut = ends;
+        cut.chop(2); // its End
+        cut += '\x40';
+        QByteArray empty = as3Movie({}, "X");
+        empty.replace(hex("0613") + hex("01000000") + "X", hex("0513") + hex("01000000"));
+        for (QByteArray* movie : {&cut, &empty})
+            qToLittleEndian(quint32(movie->size()), movie->data() + 4);
+        QTest::newRow("End") << ends << hex("0000");
+        QTest::newRow("a tag head cut short") << cut << QByteArray("\x40");
+        QTest::newRow("an empty root name") << empty << QByteArray("-");
+    }
+    void oddFirstFrames() {
+        QFETCH(QByteArray, program);
+        QFETCH(QByteArray, after);
+        const auto result = As3Host::rewrite(program);
+        QCOMPARE(result.has_value(), after != "-");
+        if (!result)
+            return;
+        const QByteArray symbol = hex("01000000") + As3Host::className("MovieClip").toUtf8() + '\0';
+        QVERIFY(result->endsWith(symbol + after));
+        QCOMPARE(qFromLittleEndian<quint32>(result->constData() + 4), quint32(result->size()));
     }
 
     void actions_data() {

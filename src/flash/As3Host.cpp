@@ -169,6 +169,9 @@ std::optional<QByteArray> rewrite(const QByteArray& program, QString* why) {
     qsizetype at = 8 + (5 + 4 * nbits + 7) / 8 + 4;
 
     QList<Tag> tags;
+    // Where the first frame ends: its ShowFrame or End, or where the tags
+    // stop before either (the added tags go there).
+    qsizetype frameEnd = -1;
     while (at + 2 <= swf.size()) {
         Tag t;
         t.start = at;
@@ -188,9 +191,13 @@ std::optional<QByteArray> rewrite(const QByteArray& program, QString* why) {
             return refuse(why, QStringLiteral("a tag runs past the end"));
         at += t.length;
         tags.append(t);
-        if (t.code == 0 || t.code == kShowFrame)
+        if (t.code == 0 || t.code == kShowFrame) {
+            frameEnd = t.start;
             break; // what the first frame defines is what matters
+        }
     }
+    if (frameEnd < 0)
+        frameEnd = tags.isEmpty() ? at : tags.last().body + tags.last().length;
     if (tags.isEmpty() || tags.first().code != kFileAttributes || tags.first().length < 1 ||
         !(std::uint8_t(swf[tags.first().body]) & kActionScript3))
         return refuse(why, QStringLiteral("not ActionScript 3"));
@@ -232,8 +239,10 @@ std::optional<QByteArray> rewrite(const QByteArray& program, QString* why) {
         }
     }
 
+    if (symbolTag >= 0 && document.isEmpty())
+        return refuse(why, QStringLiteral("the document class has no name"));
     std::uint8_t flags = 0;
-    if (!document.isEmpty()) {
+    if (symbolTag >= 0) {
         const auto found = classes.constFind(document);
         if (found == classes.constEnd())
             return refuse(why, QStringLiteral("the document class is not in the first frame"));
@@ -248,7 +257,7 @@ std::optional<QByteArray> rewrite(const QByteArray& program, QString* why) {
             return refuse(why, QStringLiteral("the document class is no MovieClip"));
     }
 
-    const QByteArray added = rootClass(document.isEmpty() ? kMovieClip : document, flags);
+    const QByteArray added = rootClass(symbolTag >= 0 ? document : kMovieClip, flags);
     // What is inserted, where, and how much of the program it replaces.
     QByteArray inserted = added;
     qsizetype where = 0, replaced = 0;
@@ -270,7 +279,7 @@ std::optional<QByteArray> rewrite(const QByteArray& program, QString* why) {
         appendU16(symbol, 0);
         symbol += className(kMovieClip).toUtf8() + '\0';
         inserted += tag(kSymbolClass, symbol);
-        where = tags.last().code == kShowFrame ? tags.last().start : swf.size();
+        where = frameEnd;
     }
     // One copy of the program: it may be large.
     QByteArray out;
