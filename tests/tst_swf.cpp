@@ -699,6 +699,9 @@ private slots:
             << QList<Abc::ClassInfo>{{"Main", "Base", 0}, {"Base", "flash.display.MovieClip", 0}}
             << "Main" << true;
         QTest::newRow("no document class") << QList<Abc::ClassInfo>{main} << "" << true;
+        QTest::newRow("a MovieClip of its own")
+            << QList<Abc::ClassInfo>{main, {"flash.display.MovieClip", "flash.display.Sprite", 0}}
+            << "game.Main" << true;
         QTest::newRow("final") << QList<Abc::ClassInfo>{{"Main", "flash.display.MovieClip",
                                                          Abc::kClassSealed | Abc::kClassFinal}}
                                << "Main" << false;

@@ -249,9 +249,10 @@ std::optional<QByteArray> rewrite(const QByteArray& program, QString* why) {
         flags = found->flags;
         if (flags & Abc::kClassFinal)
             return refuse(why, QStringLiteral("the document class is final"));
-        // Up its bases, within the program, to the player's own class.
+        // Up its bases, within the program, to the player's own class (which
+        // a class of the program's own of that name does not replace).
         QString base = document;
-        for (int depth = 0; classes.contains(base) && depth < 64; ++depth)
+        for (int depth = 0; base != kMovieClip && classes.contains(base) && depth < 64; ++depth)
             base = classes.value(base).superName;
         if (base != kMovieClip)
             return refuse(why, QStringLiteral("the document class is no MovieClip"));

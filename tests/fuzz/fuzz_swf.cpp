@@ -1,6 +1,5 @@
 // A .swf file as a folder or the download server hands it over.
 #include "Check.h"
-#include "SwfLength.h"
 
 #include "flash/SwfInfo.h"
 
@@ -16,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(info.valid && !info.tooLarge());
         FUZZ_CHECK(plain->startsWith("FWS") && plain->size() >= 8);
         FUZZ_CHECK(plain->size() <= qsizetype(Swf::kMaxPlainLength));
-        FUZZ_CHECK(declaredLength(*plain) == quint32(plain->size()));
+        FUZZ_CHECK(Swf::parse(*plain).fileLength == quint32(plain->size()));
     }
     return 0;
 }
