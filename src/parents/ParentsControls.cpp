@@ -143,21 +143,26 @@ void ParentsControls::tick() {
     if (!m_rest)
         return;
     const qint64 now = m_hooks.now();
-    if (m_rest->advance(now, playing))
-        startRest();
-    if (m_picture && m_picture->isVisible()) {
-        if (m_rest->resting(now)) {
-            m_picture->setLeft(m_rest->restLeft(now));
-            placePicture();
-        } else {
-            m_picture->hide();
-        }
+    if (m_rest->advance(now, playing)) {
+        // The program stops at once; the picture comes with the next tick,
+        // when the position bar has caught up with where it stopped.
+        if (m_hooks.pause)
+            m_hooks.pause();
+        return;
     }
+    if (m_rest->resting(now))
+        showPicture();
+    else if (m_picture)
+        m_picture->hide();
 }
 
 void ParentsControls::startRest() {
     if (m_hooks.pause)
         m_hooks.pause();
+    showPicture();
+}
+
+void ParentsControls::showPicture() {
     if (!m_picture) {
         m_picture = new RestPicture(m_hooks.window);
         connect(m_picture, &RestPicture::parentAsked, this, [this] {

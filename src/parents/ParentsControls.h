@@ -75,6 +75,7 @@ protected:
 private:
     void applySettings();
     void startRest();
+    void showPicture();
     void endRest();
     void placePicture();
     bool locked() const;

@@ -82,7 +82,10 @@ public:
             bar->setMaximum(maximum);
         bar->setValue(PositionBar::valueFor(frame, bar->maximum()));
     }
-    PlayMode playMode() const override { return m_form.playMode(); }
+    // During a rest no play mode starts anything.
+    PlayMode playMode() const override {
+        return m_form.m_parents->resting() ? PlayMode::None : m_form.playMode();
+    }
     int selectedRow() const override { return m_form.selectedRow(); }
     int rowCount() const override { return m_form.List1->count(); }
     void selectRow(int row) override {

@@ -97,11 +97,29 @@ player_area_sum() {
 # Waits up to $1 seconds for the pixel at $2,$3 to be $4.
 wait_for_pixel() {
   local i
-  for i in $(seq "$1"); do
+  for i in $(seq $(($1 * 5))); do
     [ "$(screen_pixel "$2" "$3")" = "$4" ] && return 0
-    sleep 1
+    sleep 0.2
   done
   return 1
+}
+
+# Waits up to $1 seconds for command $2 to print $3.
+comes_to() {
+  local until=$((SECONDS + $1))
+  until [ "$($2)" = "$3" ]; do
+    [ $SECONDS -lt "$until" ] || return 1
+    sleep 0.2
+  done
+}
+
+# Whether what command $2 prints stays $3 for $1 seconds, looked at often.
+holds_for() {
+  local until=$((SECONDS + $1))
+  while [ $SECONDS -lt "$until" ]; do
+    [ "$($2)" = "$3" ] || return 1
+    sleep 0.2
+  done
 }
 
 # Waits up to $1 seconds for the information strip to show dark text (the

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The parents' settings as a family meets them. Child lock: in full screen
 # Esc, Space and the way back leave the program in full screen until the
-# parents' question is answered. Rest reminder (a minute lasting 200 ms here): after
-# the play time the rest picture covers the player and a click on a row
-# starts nothing, nor does a drag of the position bar. Resuming: a long program left by a click on another row
+# parents' question is answered. Rest reminder (a minute lasting 400 ms here): after
+# the play time the rest picture covers the player, the program stands
+# still, and nothing starts it: a row, the play modes, the play button,
+# Space, a drag of the position bar. Resuming: a long program left by a click on another row
 # starts where it was when it is chosen again.
 #   parents.sh PLAYER MAKE_APP_FOLDER SWFGEN DEMO_DIR ENGINE_DIR
 set -euo pipefail
@@ -14,7 +15,7 @@ settings() {
   printf '[parents]\nchildLock=%s\nrestReminder=%s\nplayMinutes=10\nrestMinutes=30\nresumeLong=%s\n' \
     "$1" "$2" "${3:-false}" >"$app/cons/parents.ini"
 }
-export KIBU_E2E_ARGS="--parents-question 12+30 --minute-ms 200"
+export KIBU_E2E_ARGS="--parents-question 12+30 --minute-ms 400"
 
 settings true false
 e2e_start
@@ -47,16 +48,19 @@ e2e_start
 xdotool mousemove 900 82 click 1
 wait_for_pixel 10 100 110 192,0,0 || fail "the program does not show before the rest"
 wait_for_pixel 10 100 110 40,70,140 || fail "no rest picture after the play time"
-xdotool mousemove 900 100 click 1 # another program: nothing starts
-sleep 1
-[ "$(screen_pixel 100 110)" = 40,70,140 ] || fail "the rest picture went away"
-[ "$(first_line "$app/cons/lishi.inb")" = "$first" ] || fail "a program started during the rest"
-# A drag of the position bar's thumb to its far end: the program stays.
+# From the first sight of the picture the program stands still, whatever
+# a child clicks: both play modes, the play button, Space, another row.
 thumb=$(thumb_x)
 [ -n "$thumb" ] || fail "no thumb on the position bar"
+xdotool mousemove 547 664 click 1 mousemove 625 664 click 1 mousemove 113 667 click 1 key space
+xdotool mousemove 900 100 click 1
+holds_for 2 thumb_x "$thumb" || fail "the program moved during the rest (thumb from $thumb to $(thumb_x))"
+[ "$(screen_pixel 100 110)" = 40,70,140 ] || fail "the rest picture went away"
+[ "$(first_line "$app/cons/lishi.inb")" = "$first" ] || fail "a program started during the rest"
+# A drag of the position bar's thumb to its far end: the thumb goes back,
+# and the program stays.
 xdotool mousemove $((thumb + 3)) 665 mousedown 1 mousemove 400 665 sleep 0.3 mousemove 490 665 sleep 0.3 mouseup 1 mousemove 700 400
-sleep 1.5
-[ "$(thumb_x)" = "$thumb" ] || fail "the drag moved the program during the rest (thumb from $thumb to $(thumb_x))"
+comes_to 2 thumb_x "$thumb" && holds_for 2 thumb_x "$thumb" || fail "the drag moved the program during the rest (thumb from $thumb to $(thumb_x))"
 e2e_stop
 
 # 24 frames a second, the orange square one stage pixel further each frame.
