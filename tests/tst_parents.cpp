@@ -289,6 +289,7 @@ private slots:
         QTest::newRow("a download completes") << "download" << 500;
         QTest::newRow("a custom program") << "custom" << 500;
         QTest::newRow("closing the window") << "close" << 500;
+        QTest::newRow("the session ends, playing on") << "session" << 500;
         QTest::newRow("the same row again: from its start") << "same" << -1;
         QTest::newRow("ActionScript 3 played as it is: never") << "as3" << -1;
         QTest::newRow("ActionScript 3 with the player's class") << "as3 class" << 500;
@@ -337,6 +338,8 @@ private slots:
             f->selectRow(0);
         } else if (way == "close") {
             f->Form_Unload();
+        } else if (way == "session") {
+            f->saveState();
         }
         QVERIFY(h.player.movie() != FlashPlayer::kNoProgram);
         const QString program = QStringLiteral("res/fla/故事.swf");

@@ -1,4 +1,5 @@
 #include "app/AppOptions.h"
+#include "app/EndSignal.h"
 #include "app/Installation.h"
 #include "app/SingleInstance.h"
 #include "app/WebEngineSetup.h"
@@ -17,6 +18,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QSessionManager>
 #include <QStandardPaths>
 #include <cstdio>
 #include <cstdlib>
@@ -125,8 +127,11 @@ int main(int argc, char* argv[]) {
     // Once a new version's updater runs, this program ends at once: no
     // window closing, no date written.
     ProcessUpdaterLauncher launcher;
+    Form1* window = nullptr;
     SelfUpdate selfUpdate(network.get(), options.settings.app, options.settings.downloadBase,
-                          launcher, [] {
+                          launcher, [&window] {
+                              if (window)
+                                  window->saveState();
                               std::fflush(nullptr);
                               std::_Exit(0);
                           });
@@ -140,6 +145,16 @@ int main(int argc, char* argv[]) {
     };
 
     Form1 form(options.settings, services);
+    window = &form;
+    // Ends that close no window: the desktop session saving or ending, a
+    // SIGTERM at shut-down.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
+                     [&form](QSessionManager&) { form.saveState(); });
+    EndSignal endSignal;
+    QObject::connect(&endSignal, &EndSignal::received, &form, [&form] {
+        form.saveState();
+        QCoreApplication::quit();
+    });
     notifier.setParent(&form);
     QObject::connect(&form, &Form1::shownOnScreen, &form, [&player, &browser] {
         player.start();

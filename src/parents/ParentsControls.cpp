@@ -210,12 +210,22 @@ void ParentsControls::programStarted(const QString& program, bool byClick) {
         m_hooks.player->gotoFrame(*frame);
 }
 
-void ParentsControls::programLeaving() {
+void ParentsControls::rememberWhereItIs() {
     const FlashPlayer& player = *m_hooks.player;
     // Only what played for more than a minute is worth coming back to.
     if (m_resumable && !m_program.isEmpty() && m_programPlayed > m_hooks.minuteMs &&
         player.totalFrames() > 0 && player.frameNum() < player.totalFrames() - kEndFrames)
         m_resume.remember(m_program, player.frameNum());
+}
+
+void ParentsControls::programLeaving() {
+    rememberWhereItIs();
     m_left = std::exchange(m_program, QString());
     m_programPlayed = 0;
+}
+
+void ParentsControls::saveState() {
+    rememberWhereItIs();
+    if (m_rest)
+        m_rest->save();
 }

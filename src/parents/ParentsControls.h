@@ -68,6 +68,9 @@ public:
     // left, it must still be loaded (its frame is read).
     void programStarted(const QString& program, bool byClick);
     void programLeaving();
+    // The session or the process ends now (log-out, SIGTERM, an update):
+    // where the program is and the rest clock are saved; it plays on.
+    void saveState();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -76,6 +79,7 @@ private:
     void applySettings();
     void startRest();
     void showPicture();
+    void rememberWhereItIs();
     void endRest();
     void placePicture();
     bool locked() const;

@@ -86,6 +86,10 @@ void Form1::Form_Unload() {
         m_services.endProcess();
 }
 
+void Form1::saveState() {
+    m_parents->saveState();
+}
+
 void Form1::closeEvent(QCloseEvent* event) {
     // A locked full screen stays, whatever keys a child finds.
     if (!m_parents->mayClose()) {

@@ -136,6 +136,9 @@ public:
     void Form_Load();
     void Form_Resize();
     void Form_Unload();
+    // The session or the process ends without the window closing: what a
+    // child would want back is saved.
+    void saveState();
     void Form_MouseMove();
     void Label1_MouseMove();
     void Label2_MouseMove();

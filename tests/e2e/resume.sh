@@ -4,7 +4,8 @@
 # and the program arrives byte for byte. Never a spliced file: when the
 # server's program was replaced by other bytes of the same size meanwhile,
 # the download starts over and brings the new one. A part that is a link
-# to a file outside the application folder is never followed.
+# to a file outside the application folder is never followed. A long
+# program ended by SIGTERM goes on where it was.
 #   resume.sh PLAYER MAKE_APP_FOLDER SWFGEN DEMO_DIR ENGINE_DIR
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
@@ -84,4 +85,34 @@ cmp -s "$work/server/$folder/fla/$third.swf" "$app/res/fla/$third.swf" ||
 [ "$(cat "$outside/victim")" = 'not yours' ] || fail "the file outside was written"
 [ "$(ls "$outside" | wc -l)" -eq 2 ] || fail "files appeared outside the application folder"
 [ "$(cat "$outside/side")" = "$(printf '1048576\netag "x"')" ] || fail "the side file's target was written"
-echo "PASS: resumed whole, never spliced, links in the cache never followed"
+e2e_stop
+
+# Where a long program was is saved when the desktop ends the player
+# (SIGTERM at log-out): started again and chosen, it goes on from there.
+printf '[parents]\nchildLock=false\nrestReminder=false\nplayMinutes=10\nrestMinutes=5\nresumeLong=true\n' \
+  >"$app/cons/parents.ini"
+"$swfgen" --frames 2000 --rate 12 --size 1016x711 --background C00000 "$app/res/fla/$first.swf"
+past() { # waits up to $1 seconds for the orange square to be at $2 or further
+  local until=$((SECONDS + $1)) x
+  while [ $SECONDS -lt "$until" ]; do
+    x=$(square_x)
+    [ "${x:-0}" -ge "$2" ] && return 0
+    sleep 0.2
+  done
+  return 1
+}
+export KIBU_E2E_ARGS="--minute-ms 200"
+e2e_start
+xdotool mousemove 900 82 click 1
+past 20 60 || fail "the long program does not play"
+left=$(square_x)
+kill -TERM "$pid"
+timeout 10 tail --pid="$pid" -f /dev/null || fail "SIGTERM did not end the player"
+e2e_start
+xdotool mousemove 900 82 click 1
+# Started over, the square would take six seconds to get there again.
+past 2 $((left - 3)) || fail "it started over after SIGTERM (left at $left, now at $(square_x))"
+again=$(square_x)
+[ "$again" -le $((left + 8)) ] || fail "it went on from too far (left at $left, now at $again)"
+echo "PASS: resumed whole, never spliced, links in the cache never followed;" \
+  "after SIGTERM the program went on at $again of $left"
