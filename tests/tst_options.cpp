@@ -2,6 +2,7 @@
 #include "app/Installation.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -167,6 +168,42 @@ private slots:
         QFile after(user + '/' + file);
         QVERIFY(after.open(QIODevice::ReadOnly));
         QCOMPARE(after.readAll(), expected);
+    }
+
+    // A folder made by an earlier version, which kept no record of what it
+    // shipped: a file as some version shipped it takes the new default; a
+    // file no version shipped is the user's.
+    void aFolderFromEachEarlierVersion_data() {
+        QTest::addColumn<QByteArray>("held");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("from v1, untouched") << QByteArray("v1") << QByteArray("v3");
+        QTest::newRow("from v2, untouched") << QByteArray("v2") << QByteArray("v3");
+        QTest::newRow("from v1, changed") << QByteArray("v1 mine") << QByteArray("v1 mine");
+        QTest::newRow("from v2, changed") << QByteArray("v2 mine") << QByteArray("v2 mine");
+    }
+    void aFolderFromEachEarlierVersion() {
+        QFETCH(QByteArray, held);
+        QFETCH(QByteArray, expected);
+        QTemporaryDir dir;
+        const QString defaults = dir.filePath("defaults"), user = dir.filePath("user");
+        QByteArray history;
+        for (const QByteArray version : {"v1", "v2", "v3"})
+            history += QCryptographicHash::hash(version, QCryptographicHash::Sha256).toHex() +
+                       "  cons/b01.inb\n";
+        const auto write = [](const QString& path, const QByteArray& bytes) {
+            QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+            QFile out(path);
+            QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
+        };
+        write(defaults + "/cons/b01.inb", "v3");
+        write(defaults + '/' + Installation::kEverShipped, history);
+        write(user + "/cons/b01.inb", held);
+        QString error;
+        QVERIFY2(Installation::provision(defaults, user, &error), qPrintable(error));
+        QFile after(user + "/cons/b01.inb");
+        QVERIFY(after.open(QIODevice::ReadOnly));
+        QCOMPARE(after.readAll(), expected);
+        QVERIFY(!QFileInfo::exists(user + '/' + Installation::kEverShipped));
     }
 
 private:

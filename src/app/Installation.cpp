@@ -58,9 +58,10 @@ QByteArray readAll(const QString& path, bool* ok) {
     return *ok ? f.readAll() : QByteArray();
 }
 
-// relative path -> digest of what was shipped; "DIGEST  PATH" per line.
-QMap<QString, QByteArray> readShipped(const QString& path) {
-    QMap<QString, QByteArray> shipped;
+// relative path -> digest of what was shipped; "DIGEST  PATH" per line
+// (with several lines for a path, each digest).
+QMultiMap<QString, QByteArray> readShipped(const QString& path) {
+    QMultiMap<QString, QByteArray> shipped;
     bool ok = false;
     for (const QByteArray& line : readAll(path, &ok).split('\n')) {
         const qsizetype gap = line.indexOf("  ");
@@ -70,7 +71,7 @@ QMap<QString, QByteArray> readShipped(const QString& path) {
     return shipped;
 }
 
-QByteArray shippedText(const QMap<QString, QByteArray>& shipped) {
+QByteArray shippedText(const QMultiMap<QString, QByteArray>& shipped) {
     QByteArray text;
     for (auto it = shipped.cbegin(); it != shipped.cend(); ++it)
         text += it.value() + "  " + it.key().toUtf8() + '\n';
@@ -89,12 +90,16 @@ bool provision(const QString& defaults, const QString& appDir, QString* error) {
         }
     }
     const QString record = target.filePath(kShipped);
-    QMap<QString, QByteArray> shipped = readShipped(record);
-    const QMap<QString, QByteArray> before = shipped;
+    QMultiMap<QString, QByteArray> shipped = readShipped(record);
+    const QMultiMap<QString, QByteArray> before = shipped;
+    const QMultiMap<QString, QByteArray> everShipped =
+        readShipped(QDir(defaults).filePath(kEverShipped));
     QDirIterator it(defaults, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString source = it.next();
         const QString relative = QDir(defaults).relativeFilePath(source);
+        if (relative == kEverShipped)
+            continue;
         const QString destination = target.filePath(relative);
         bool ok = false;
         const QByteArray fresh = readAll(source, &ok);
@@ -107,11 +112,12 @@ bool provision(const QString& defaults, const QString& appDir, QString* error) {
             continue;
         if (have && relative != kVersionMark) {
             const QByteArray mineDigest = digestOf(mine);
-            // In step with the default, or changed by the user since it came
-            // (or come from a version that kept no record): theirs stays.
-            const bool untouched = shipped.value(relative) == mineDigest;
+            // In step with the default, or changed by the user since it came:
+            // theirs stays. As some version shipped it, it is untouched.
+            const bool untouched =
+                shipped.value(relative) == mineDigest || everShipped.contains(relative, mineDigest);
             if (mineDigest == freshDigest)
-                shipped.insert(relative, freshDigest);
+                shipped.replace(relative, freshDigest);
             if (mineDigest == freshDigest || !untouched)
                 continue;
         }
@@ -125,7 +131,7 @@ bool provision(const QString& defaults, const QString& appDir, QString* error) {
             return false;
         }
         if (!usersOwn(relative))
-            shipped.insert(relative, freshDigest);
+            shipped.replace(relative, freshDigest);
     }
     if (shipped != before)
         FileOps::writeAtomically(record, shippedText(shipped));

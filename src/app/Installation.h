@@ -37,5 +37,9 @@ bool provision(const QString& defaultsDir, const QString& appDir, QString* error
 
 // In appDir: a SHA-256 digest and a path per shipped file.
 inline const QString kShipped = QStringLiteral("cons/defaults.sha256");
+// In the defaults: the same for every default file every version of the
+// package has shipped, newest last. A user's file that matches any of them
+// was never changed, even in a folder that kept no record.
+inline const QString kEverShipped = QStringLiteral("shipped.sha256");
 
 } // namespace Installation
