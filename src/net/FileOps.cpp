@@ -121,14 +121,41 @@ bool deleteIfExists(const QString& path, QString* error) {
     return !ec;
 }
 
+namespace {
+
+// Flushes what the system holds of a file or folder to the disk; a folder
+// so, its entries (a new name, a name gone) survive a power cut.
+void syncToDisk(const QString& path, bool folder) {
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_RDONLY | O_CLOEXEC | O_NOFOLLOW | (folder ? O_DIRECTORY : O_NONBLOCK));
+    if (fd < 0)
+        return;
+    folder ? ::fsync(fd) : ::fdatasync(fd);
+    ::close(fd);
+#else
+    Q_UNUSED(path);
+    Q_UNUSED(folder);
+#endif
+}
+
+} // namespace
+
 bool replaceFile(const QString& source, const QString& target) {
     if (!isPlainFile(source))
         return false;
+    // On the disk before its new name is: a power cut must not leave a
+    // short file under the final name.
+    syncToDisk(source, false);
+    syncToDisk(QFileInfo(source).absolutePath(), true);
     // A rename onto an existing file replaces it atomically; deleting the
     // target first would leave a gap in which neither file exists.
     std::error_code ec;
     fs::rename(nativePath(source), nativePath(target), ec);
-    return !ec;
+    if (ec)
+        return false;
+    syncToDisk(QFileInfo(target).absolutePath(), true);
+    return true;
 }
 
 } // namespace FileOps
