@@ -65,7 +65,8 @@ QByteArray goodFile() {
 // An ActionScript 3 movie of three frames: ABC code of classes (name, base,
 // flags) in frame 1, and SymbolClass naming root (none: no document class).
 QByteArray as3Movie(const QList<Abc::ClassInfo>& classes, const QString& root,
-                    Compression compression = Compression::None, int frames = 3) {
+                    Compression compression = Compression::None, int frames = 3,
+                    const QList<QPair<int, QByteArray>>& moreTags = {}) {
     Abc::Writer w;
     const auto qname = [&w](const QString& q) {
         const qsizetype dot = q.lastIndexOf(u'.');
@@ -87,6 +88,8 @@ QByteArray as3Movie(const QList<Abc::ClassInfo>& classes, const QString& root,
     movie.tag(Swf::kDoAbc, QByteArray(4, '\0') + "frame1" + '\0' + w.finish());
     if (!root.isEmpty())
         movie.tag(Swf::kSymbolClass, hex("01000000") + root.toUtf8() + '\0');
+    for (const auto& [code, body] : moreTags)
+        movie.tag(code, body);
     for (int i = 0; i < frames; ++i)
         movie.showFrame();
     return movie.finish(compression);
@@ -783,6 +786,42 @@ private slots:
         const QByteArray symbol = hex("01000000") + As3Host::className("MovieClip").toUtf8() + '\0';
         QVERIFY(result->endsWith(symbol + after));
         QCOMPARE(qFromLittleEndian<quint32>(result->constData() + 4), quint32(result->size()));
+    }
+
+    // The root is the first SymbolClass entry that names no character
+    // defined before it, as the engine finds it; that entry names the added
+    // class, every other stays.
+    void theRootAsTheEngineFindsIt_data() {
+        QTest::addColumn<QByteArray>("symbols"); // the SymbolClass body
+        QTest::addColumn<QByteArray>("after");   // and after the rewrite
+        const auto z = [](const char* name) { return QByteArray(name) + '\0'; };
+        const QByteArray main = As3Host::className("Main").toUtf8() + '\0';
+        const QByteArray clip = As3Host::className("MovieClip").toUtf8() + '\0';
+        QTest::newRow("named through another id")
+            << hex("01000700") + z("Main") << hex("01000700") + main;
+        QTest::newRow("a library symbol first")
+            << hex("02000500") + z("Ball") + hex("0000") + z("Main")
+            << hex("02000500") + z("Ball") + hex("0000") + main;
+        QTest::newRow("the first of two") << hex("02000900") + z("Main") + hex("0000") + z("Ball")
+                                          << hex("02000900") + main + hex("0000") + z("Ball");
+        QTest::newRow("a library symbol only")
+            << hex("01000500") + z("Ball") << hex("01000000") + clip;
+    }
+    void theRootAsTheEngineFindsIt() {
+        QFETCH(QByteArray, symbols);
+        QFETCH(QByteArray, after);
+        const QList<Abc::ClassInfo> classes{{"Main", "flash.display.MovieClip", 0},
+                                            {"Ball", "flash.display.MovieClip", 0}};
+        // Sprite 5, of no frames, defined before the SymbolClass.
+        const QByteArray program =
+            as3Movie(classes, "", Compression::None, 3,
+                     {{39, hex("050000000000")}, {Swf::kSymbolClass, symbols}});
+        const auto result = As3Host::rewrite(program);
+        QVERIFY(result);
+        const auto tags = tagsOf(*result);
+        const auto last = std::find_if(tags.crbegin(), tags.crend(),
+                                       [](const auto& t) { return t.first == Swf::kSymbolClass; });
+        QCOMPARE(last->second, after);
     }
 
     void actions_data() {

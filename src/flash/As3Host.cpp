@@ -8,6 +8,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QSet>
 
 #include <limits>
 
@@ -17,6 +18,13 @@ namespace {
 
 using namespace Swf;
 constexpr std::uint32_t kLazyInitialize = 1; // DoABC: run the script when first needed
+
+// Tags that define a character, its id in their first two bytes.
+bool definesCharacter(int code) {
+    static const QSet<int> codes = {2,  6,  7,  10, 11, 14, 20, 21, 22, 32, 33, 34, 35,
+                                    36, 37, 39, 46, 48, 60, 75, 83, 84, 87, 90, 91};
+    return codes.contains(code);
+}
 const QString kMovieClip = QStringLiteral("flash.display.MovieClip");
 
 std::uint32_t le32(const char* p) {
@@ -203,13 +211,16 @@ std::optional<QByteArray> rewrite(const QByteArray& program, QString* why) {
         return refuse(why, QStringLiteral("not ActionScript 3"));
 
     QHash<QString, Abc::ClassInfo> classes;
+    QSet<int> defined;        // characters defined so far
     int symbolTag = -1;       // the SymbolClass tag that names the root
-    qsizetype rootEntry = -1; // where its entry for id 0 begins
+    qsizetype rootEntry = -1; // where its entry for the root begins
     QString document;
     for (int i = 0; i < tags.size(); ++i) {
         const Tag& t = tags[i];
         const char* body = swf.constData() + t.body;
-        if (t.code == kDoAbc || t.code == kDoAbcOld) {
+        if (definesCharacter(t.code) && t.length >= 2) {
+            defined.insert(std::uint8_t(body[0]) | std::uint8_t(body[1]) << 8);
+        } else if (t.code == kDoAbc || t.code == kDoAbcOld) {
             qsizetype skip = 0;
             if (t.code == kDoAbc) {
                 const qsizetype end = QByteArray::fromRawData(body, t.length).indexOf('\0', 4);
@@ -229,7 +240,9 @@ std::optional<QByteArray> rewrite(const QByteArray& program, QString* why) {
                 const qsizetype end = QByteArray::fromRawData(body, t.length).indexOf('\0', p + 2);
                 if (end < 0)
                     break;
-                if (id == 0) {
+                // As the engine reads it: the first entry that names no
+                // character (id 0, the movie itself, or an id never defined).
+                if (symbolTag < 0 && (id == 0 || !defined.contains(id))) {
                     symbolTag = i;
                     rootEntry = p;
                     document = QString::fromUtf8(body + p + 2, end - p - 2);
@@ -264,7 +277,7 @@ std::optional<QByteArray> rewrite(const QByteArray& program, QString* why) {
     qsizetype where = 0, replaced = 0;
     if (symbolTag >= 0) {
         // The added class goes right before the SymbolClass that names the
-        // root, whose entry for id 0 then names it instead.
+        // root, whose root entry then names it instead.
         const Tag& t = tags[symbolTag];
         const QByteArray oldBody = swf.mid(t.body, t.length);
         const qsizetype nameEnd = oldBody.indexOf('\0', rootEntry + 2);
