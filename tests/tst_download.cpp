@@ -220,24 +220,35 @@ private slots:
         QTest::addColumn<Response>("response");
         QTest::addColumn<Outcome>("outcome");
         Response stalled = FaultServer::partial(0, 40960, 100000, content(40961));
-        stalled.headerOnlyThenStallMs = 3000;
+        stalled.headerOnlyThenStallMs = 60000;
         QTest::newRow("head but no body") << stalled << Outcome::TimedOut;
         Response notFound = FaultServer::status(404);
         notFound.body = QByteArray(100, 'x');
-        notFound.headerOnlyThenStallMs = 3000;
+        notFound.headerOnlyThenStallMs = 60000;
         QTest::newRow("404 head, body late") << notFound << Outcome::NotFound;
         Response silent = FaultServer::status(206);
-        silent.delayMs = 3000;
+        silent.delayMs = 60000;
         QTest::newRow("no answer at all") << silent << Outcome::Interrupted;
     }
     void waitingTooLong() {
         QFETCH(Response, response);
         QFETCH(Outcome, outcome);
         m_server->enqueue(response);
-        QElapsedTimer t;
-        t.start();
+        // The server keeps still far longer than the fetch waits: only the
+        // time-out ends it.
         QCOMPARE(fetch(300).first, outcome);
-        QVERIFY(t.elapsed() < 2500);
+    }
+
+    // Answers that keep coming, each well within the limit, for longer than
+    // the limit in all: the time-out starts again with each.
+    void answersThatKeepComing() {
+        const QByteArray bytes = content(200000);
+        m_server->setFallback([&](const FaultServer::Request& r) {
+            Response a = rangeAnswer(bytes, r);
+            a.delayMs = 500;
+            return a;
+        });
+        QCOMPARE(fetch(1200), std::make_pair(Outcome::Complete, bytes));
     }
 
     void aShortAnswerLeavesNoHole() {
@@ -362,20 +373,17 @@ private slots:
     }
 
     // A stall in the middle of an answer while others wait behind it ends
-    // the download within the limit.
+    // the download at the limit, long before the server would go on.
     void aStallMidPipelineTimesOut() {
         const QByteArray bytes = content(1000000);
         int n = 0;
         m_server->setFallback([&](const FaultServer::Request& r) {
             Response a = rangeAnswer(bytes, r);
             if (n++ == 4)
-                a.headerOnlyThenStallMs = 5000;
+                a.headerOnlyThenStallMs = 60000;
             return a;
         });
-        QElapsedTimer t;
-        t.start();
         QCOMPARE(fetch(500).first, Outcome::TimedOut);
-        QVERIFY2(t.elapsed() < 3000, qPrintable(QString::number(t.elapsed())));
     }
 
     // A part left by an earlier download is gone on from only when the
