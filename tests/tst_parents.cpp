@@ -295,6 +295,7 @@ private slots:
         QTest::newRow("ActionScript 3 with the player's class") << "as3 class" << 500;
         QTest::newRow("within two frames of the end") << "end 998" << -1;
         QTest::newRow("three frames before the end") << "end 997" << 997;
+        QTest::newRow("seen to the end, then round again") << "end 998 500" << -1;
     }
     void resumeOnEveryWayOfLeaving() {
         QFETCH(QString, way);
@@ -321,7 +322,11 @@ private slots:
         f->List1->setCurrentRow(0);
         for (int i = 0; i < 3; ++i) // over a minute (1 s here)
             f->Timer1_Timer();
-        h.player.frame = way.startsWith("end") ? way.section(u' ', 1).toInt() : 500;
+        h.player.frame = way.startsWith("end") ? way.section(u' ', 1, 1).toInt() : 500;
+        if (way.count(u' ') == 2) { // seen there by a tick, then on to the last frame given
+            f->Timer1_Timer();
+            h.player.frame = way.section(u' ', 2).toInt();
+        }
         if (way == "click" || way.startsWith("as3") || way.startsWith("end") || way == "download") {
             f->List1->setCurrentRow(1);
             QTRY_COMPARE(f->List2->count(), 0);

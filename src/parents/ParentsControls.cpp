@@ -137,8 +137,12 @@ void ParentsControls::tick() {
                          !(m_hooks.minimized && m_hooks.minimized());
     if (playing && !m_program.isEmpty()) {
         m_programPlayed += kTickMs;
-        if (player.totalFrames() > 0 && player.frameNum() >= player.totalFrames() - kEndFrames)
+        if (player.totalFrames() > 0 && player.frameNum() >= player.totalFrames() - kEndFrames) {
+            // Seen to its end: chosen again, it starts from its beginning,
+            // however it goes on now.
             m_resume.forget(m_program);
+            m_seenToEnd = true;
+        }
     }
     if (!m_rest)
         return;
@@ -197,6 +201,7 @@ void ParentsControls::placePicture() {
 void ParentsControls::programStarted(const QString& program, bool byClick) {
     m_program = program;
     m_programPlayed = 0;
+    m_seenToEnd = false;
     // Only a program whose frame is known exactly can be sent back to it.
     m_resumable = m_settings.resumeLong && m_hooks.player->hasExactFrames();
     if (!m_resumable || !byClick)
@@ -213,7 +218,7 @@ void ParentsControls::programStarted(const QString& program, bool byClick) {
 void ParentsControls::rememberWhereItIs() {
     const FlashPlayer& player = *m_hooks.player;
     // Only what played for more than a minute is worth coming back to.
-    if (m_resumable && !m_program.isEmpty() && m_programPlayed > m_hooks.minuteMs &&
+    if (m_resumable && !m_seenToEnd && !m_program.isEmpty() && m_programPlayed > m_hooks.minuteMs &&
         player.totalFrames() > 0 && player.frameNum() < player.totalFrames() - kEndFrames)
         m_resume.remember(m_program, player.frameNum());
 }

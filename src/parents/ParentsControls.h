@@ -95,4 +95,5 @@ private:
     QString m_left;
     bool m_resumable = false;
     qint64 m_programPlayed = 0;
+    bool m_seenToEnd = false;
 };
