@@ -104,13 +104,59 @@ wait_for_pixel() {
   return 1
 }
 
-# Waits up to $1 seconds for command $2 to print $3.
-comes_to() {
+# Waits up to $1 seconds for the command after it to succeed.
+wait_until() {
   local until=$((SECONDS + $1))
-  until [ "$($2)" = "$3" ]; do
+  shift
+  until "$@"; do
     [ $SECONDS -lt "$until" ] || return 1
     sleep 0.2
   done
+}
+
+# Waits up to $1 seconds for command $2 to print $3.
+comes_to() {
+  wait_until "$1" prints "$2" "$3"
+}
+prints() { [ "$($1)" = "$2" ]; }
+prints_other() { [ "$($1)" != "$2" ]; }
+
+# Whether the player area changes within 5 s: the program moves.
+moving() {
+  wait_until 5 prints_other player_area_sum "$(player_area_sum)"
+}
+
+# Whether the player area holds still for a second, within 10 s.
+comes_to_rest() {
+  local until=$((SECONDS + 10)) sum
+  while [ $SECONDS -lt "$until" ]; do
+    sum=$(player_area_sum)
+    holds_for 1 player_area_sum "$sum" && return 0
+  done
+  return 1
+}
+
+# Row $1 of the main list, as a checksum of a fresh screenshot.
+row_sum() {
+  import -window root "$work/row.png"
+  convert "$work/row.png" -crop 160x16+870+$((74 + 18 * ($1 - 1))) +repage rgb:- | md5sum | cut -d' ' -f1
+}
+
+# How many windows of the player are on the screen (menus, messages).
+shown_windows() {
+  xdotool search --onlyvisible --pid "$pid" 2>/dev/null | wc -l
+}
+
+# Drags the position bar's thumb from $1 to $2 in steps, as a hand does,
+# holding the last step before the release.
+drag_thumb() {
+  local x
+  xdotool mousemove $(($1 + 3)) 665 mousedown 1
+  for x in $(seq $(($1 + 3)) 40 "$2") "$2"; do
+    xdotool mousemove "$x" 665
+    sleep 0.2
+  done
+  xdotool mouseup 1 mousemove 700 400
 }
 
 # Whether what command $2 prints stays $3 for $1 seconds, looked at often.
@@ -126,11 +172,11 @@ holds_for() {
 # offline page's words, or a page's).
 wait_for_strip_text() {
   local i
-  for i in $(seq "$1"); do
+  for i in $(seq $(($1 * 5))); do
     import -window root "$work/strip.png"
     [ "$(convert "$work/strip.png" -crop 1000x19+6+690 -colorspace gray -format '%[fx:minima<0.5]' info:)" = 1 ] &&
       return 0
-    sleep 1
+    sleep 0.2
   done
   return 1
 }

@@ -12,17 +12,18 @@ e2e_begin "$@"
 e2e_start
 
 # Rows of the main list sit at y = 82, 100, ...; the links at y = 664.
+windows=$(shown_windows)
 xdotool mousemove 900 82 click 3 # chooses and plays the first row, opens its menu
-sleep 1
+wait_until 10 prints_other shown_windows "$windows" || fail "no menu"
 xdotool key Down Down Down Return # 加入收藏
-sleep 1
 timeout 10 xdotool search --sync --name '^Kibu播放器$' >/dev/null || fail "no success message"
 xdotool key Return # closes it
-sleep 1
+wait_until 10 prints shown_windows "$windows" || fail "the message stays"
 xdotool mousemove 900 100 click 1 # plays the second program
-sleep 1
-xdotool mousemove 860 664 click 1 # 收藏
-sleep 1
+wait_for_pixel 10 100 110 0,0,192 || fail "the second program does not show"
+list=$(row_sum 2)
+xdotool mousemove 860 664 click 1 # 收藏: the favourites, one row
+wait_until 10 prints_other "row_sum 2" "$list" || fail "the favourites list does not show"
 xdotool mousemove 900 82 click 1 # the favourite
 
 favourites=$(iconv -f GBK -t UTF-8 "$app/cons/shoucang.inb" | tr -d '\r')

@@ -15,13 +15,12 @@ e2e_start
 # The web site cannot be reached: the strip shows the offline page.
 wait_for_strip_text 10 || fail "the strip shows no offline page"
 
+list=$(row_sum 1)
 xdotool mousemove 109 35 click 1 # the second category's picture
-sleep 1
+wait_until 10 prints_other "row_sum 1" "$list" || fail "the second category's list does not show"
 xdotool mousemove 900 82 click 1 # its first program
 wait_for_pixel 10 100 110 0,192,0 || fail "the first program does not show"
-before=$(player_area_sum)
-sleep 0.5
-[ "$(player_area_sum)" != "$before" ] || fail "the first program stands still"
+moving || fail "the first program stands still"
 [ "$(first_line "$app/cons/lishi.inb")" = "$first" ] || fail "the history does not start with $first"
 
 xdotool mousemove 547 664 click 1 # 播放全部

@@ -22,10 +22,11 @@ expect_title() {
 }
 
 expect_title 'Kibu播放器1\.3' 'Kibu播放器1.3'
+windows=$(shown_windows)
 xdotool mousemove 900 82 click 1 # a program that is not in the cache
 expect_title '提示' '提示'
 xdotool key Return
-sleep 1
+wait_until 10 prints shown_windows "$windows" || fail "the message stays"
 xdotool mousemove 944 664 click 1 # 设置
 expect_title '设置' '设置'
 echo "PASS: the window system shows exactly 'Kibu播放器1.3', '提示' and '设置'"
