@@ -196,6 +196,17 @@ square_x() {
     awk -F'[(),]' 'NR > 1 && $3 > 200 && $4 > 100 && $4 < 180 && $5 < 60 && !found { x = $1; found = 1 } END { print x }'
 }
 
+# Waits up to $1 seconds for the orange square to be at $2 or further.
+past() {
+  local until=$((SECONDS + $1)) x
+  while [ $SECONDS -lt "$until" ]; do
+    x=$(square_x)
+    [ "${x:-0}" -ge "$2" ] && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
 # Where the position bar's thumb begins, in screen pixels (the bar's one
 # run of white between its arrows).
 thumb_x() {

@@ -16,7 +16,7 @@ e2e_start
 xdotool mousemove 900 82 click 1 # the first program
 wait_for_pixel 10 100 110 192,0,0 || fail "the first program does not show"
 xdotool mousemove 49 667 click 1 # 全屏显示
-sleep 2
+wait_for_pixel 10 864 664 192,0,0 || fail "no full screen"
 import -window root "$work/fullscreen.png"
 # Where the links, the player buttons and the category pictures were, the
 # stage is; the way back is the only control on it.
@@ -32,11 +32,9 @@ if timeout 3 xdotool search --sync --name '^设置' >/dev/null; then
   fail "a click on the full-screen program opened the settings"
 fi
 xdotool mousemove 864 664 click 1 # where 收藏 was
-sleep 1
+holds_for 1 "screen_pixel 864 664" 192,0,0 || fail "a click on the program left full screen"
 xdotool mousemove 983 677 click 1 # 返回
-sleep 2
-import -window root "$work/back.png"
-[ "$(screen_pixel 900 600)" = 255,192,255 ] || fail "the list is not back"
+wait_for_pixel 10 900 600 255,192,255 || fail "the list is not back"
 [ "$(screen_pixel 864 664)" != 192,0,0 ] || fail "the links are not back"
 
 # The list is still the category's: its second row is the yellow program.
@@ -45,9 +43,7 @@ wait_for_pixel 10 100 110 192,192,0 || fail "the second row did not play the cat
 [ "$(first_line "$app/cons/lishi.inb")" = "$second" ] || fail "the history does not start with $second"
 # The way back has the keyboard's focus: Space leaves full screen too.
 xdotool mousemove 49 667 click 1 # 全屏显示
-sleep 2
-[ "$(screen_pixel 900 600)" != 255,192,255 ] || fail "no full screen the second time"
+wait_until 10 prints_other "screen_pixel 900 600" 255,192,255 || fail "no full screen the second time"
 xdotool key space
-sleep 2
-[ "$(screen_pixel 900 600)" = 255,192,255 ] || fail "Space did not leave full screen"
+wait_for_pixel 10 900 600 255,192,255 || fail "Space did not leave full screen"
 echo "PASS: full screen covers every control but the way back, which restores them"

@@ -22,25 +22,22 @@ e2e_start
 xdotool mousemove 900 82 click 1
 wait_for_pixel 10 100 110 192,0,0 || fail "the program does not show"
 xdotool mousemove 49 667 click 1 # 全屏显示
-sleep 2
+wait_for_pixel 10 864 664 192,0,0 || fail "no full screen"
 # Space presses the focused way back when the lock is off (fullscreen.sh).
 xdotool key Escape space
-sleep 1
-[ "$(screen_pixel 864 664)" = 192,0,0 ] || fail "a key left the locked full screen"
+holds_for 1 "screen_pixel 864 664" 192,0,0 || fail "a key left the locked full screen"
 if timeout 2 xdotool search --sync --name '^家长确认' >/dev/null; then
   fail "a key reached the way back" # no key reaches the locked window
 fi
 xdotool mousemove 983 677 click 1 # 返回: the parents' question
 [ "$(window_title '家长确认')" = 家长确认 ] || fail "no parents' question"
 xdotool key Escape # a child gives up
-sleep 1
-[ "$(screen_pixel 864 664)" = 192,0,0 ] || fail "the way back opened without the answer"
+holds_for 1 "screen_pixel 864 664" 192,0,0 || fail "the way back opened without the answer"
 xdotool mousemove 983 677 click 1
 window_title '家长确认' >/dev/null || fail "no parents' question the second time"
 xdotool type 42
 xdotool key Return
-sleep 2
-[ "$(screen_pixel 900 600)" = 255,192,255 ] || fail "the answer did not bring the window back"
+wait_for_pixel 10 900 600 255,192,255 || fail "the answer did not bring the window back"
 e2e_stop
 
 settings false true
@@ -69,7 +66,7 @@ settings false false true
 e2e_start
 xdotool mousemove 900 82 click 1
 wait_for_pixel 10 100 110 192,0,0 || fail "the long program does not show"
-sleep 8
+past 20 160 || fail "the long program does not play on"
 left=$(square_x)
 xdotool mousemove 900 100 click 1 # another program
 wait_for_pixel 10 100 110 192,192,0 || fail "the other program does not show"

@@ -92,15 +92,6 @@ e2e_stop
 printf '[parents]\nchildLock=false\nrestReminder=false\nplayMinutes=10\nrestMinutes=5\nresumeLong=true\n' \
   >"$app/cons/parents.ini"
 "$swfgen" --frames 2000 --rate 12 --size 1016x711 --background C00000 "$app/res/fla/$first.swf"
-past() { # waits up to $1 seconds for the orange square to be at $2 or further
-  local until=$((SECONDS + $1)) x
-  while [ $SECONDS -lt "$until" ]; do
-    x=$(square_x)
-    [ "${x:-0}" -ge "$2" ] && return 0
-    sleep 0.2
-  done
-  return 1
-}
 export KIBU_E2E_ARGS="--minute-ms 200"
 e2e_start
 xdotool mousemove 900 82 click 1
