@@ -47,20 +47,28 @@ void PipelinedTransport::connectToServer() {
     m_headRead = false;
     m_body.clear();
     m_answeredHere = 0;
+    QSslSocket* ssl = nullptr;
     if (m_url.scheme() == QLatin1String("https")) {
-        auto* ssl = new QSslSocket(this);
+        ssl = new QSslSocket(this);
         m_socket = ssl;
         // The same verdict Qt's client gives: the connection failed.
         connect(ssl, &QSslSocket::sslErrors, this, [this] { fail(false); });
-        ssl->connectToHostEncrypted(m_url.host(), quint16(m_url.port(443)));
     } else {
         m_socket = new QTcpSocket(this);
-        m_socket->connectToHost(m_url.host(), quint16(m_url.port(80)));
     }
-    m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    connect(m_socket, &QTcpSocket::readyRead, this, &PipelinedTransport::onReadyRead);
-    connect(m_socket, &QTcpSocket::disconnected, this, &PipelinedTransport::onConnectionEnded);
-    connect(m_socket, &QTcpSocket::errorOccurred, this, &PipelinedTransport::onConnectionEnded);
+    QTcpSocket* socket = m_socket;
+    // Requests must not wait for the acknowledgement of the ones before
+    // (Nagle). Set before the connection exists, the option is lost while
+    // a host name is looked up: it is set once connected.
+    connect(socket, &QTcpSocket::connected, socket,
+            [socket] { socket->setSocketOption(QAbstractSocket::LowDelayOption, 1); });
+    connect(socket, &QTcpSocket::readyRead, this, &PipelinedTransport::onReadyRead);
+    connect(socket, &QTcpSocket::disconnected, this, &PipelinedTransport::onConnectionEnded);
+    connect(socket, &QTcpSocket::errorOccurred, this, &PipelinedTransport::onConnectionEnded);
+    if (ssl)
+        ssl->connectToHostEncrypted(m_url.host(), quint16(m_url.port(443)));
+    else
+        socket->connectToHost(m_url.host(), quint16(m_url.port(80)));
     // Written as soon as the connection is up.
     for (const QByteArray& request : m_waiting)
         m_socket->write(request);
