@@ -95,6 +95,7 @@ void ProgramDownload::onFinished(ChunkDownload::Outcome outcome) {
             {Outcome::TimedOut, Result::TimedOut, true},
             {Outcome::ServerError, Result::ServerError, true},
             {Outcome::Interrupted, Result::Failed, true},
+            {Outcome::Untrusted, Result::Untrusted, true},
             {Outcome::Cancelled, Result::Cancelled, true},
             {Outcome::NotFound, Result::NotFound, false},
             {Outcome::NoRangeSupport, Result::NoRangeSupport, false},
