@@ -136,7 +136,9 @@ void ProgramDownload::cannotSave(const QString& reason) {
 }
 
 void ProgramDownload::end(Result result, bool keepPart) {
-    if (!keepPart)
+    // A part without a byte (the connection failed or was refused before
+    // the first answer) is nothing to go on from.
+    if (!keepPart || QFileInfo(PartialFiles::dataPath(m_cachePath)).size() == 0)
         PartialFiles::remove(m_cachePath);
     FileOps::deleteIfExists(m_cachePath);
     emitFinished(result);
