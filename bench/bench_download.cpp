@@ -15,14 +15,22 @@
 //    after another on one kept-alive connection.
 // 5. The player's memory during a 200 MB download on loopback: its peak
 //    above what it held just before the click.
+// 6. 5 MB over HTTPS through the relay of 1 (nginx with a certificate from
+//    an authority made for the run): the download class, with the
+//    program's own network set-up trusting that authority (the player
+//    itself trusts no authority but the system's, so the window cannot
+//    take part), against curl told of the authority (--cacert), each on
+//    one connection. "bench_download tls" runs only this one (no X server
+//    needed).
 //
-// Needs Debian's nginx (nginx-light), curl and xdotool (to wait for the
-// window). As root, QTWEBENGINE_DISABLE_SANDBOX=1 must be set. The timed
+// Needs Debian's nginx (nginx-light), curl, openssl and xdotool (to wait
+// for the window). As root, QTWEBENGINE_DISABLE_SANDBOX=1 must be set. The timed
 // sides run three times; the best run counts.
 
 #include "XClick.h"
 #include "support/LatencyProxy.h"
 #include "support/NginxServer.h"
+#include "support/TestCa.h"
 
 #include "catalogue/AppFolder.h"
 #include "catalogue/TextFile.h"
@@ -166,8 +174,9 @@ double windowDownload(const Setup& setup, int row, qint64 size, const QByteArray
 
 // curl's whole run in milliseconds, as a user waits for it; negative if a
 // transfer failed. Each item of ranges is one request ("A-B"); none means
-// one plain GET.
-double curl(const QString& url, const QStringList& ranges, const QTemporaryDir& dir) {
+// one plain GET. options go to curl as they are.
+double curl(const QString& url, const QStringList& ranges, const QTemporaryDir& dir,
+            const QStringList& options = {}) {
     QFile config(dir.filePath(QStringLiteral("curl.conf")));
     config.open(QIODevice::WriteOnly | QIODevice::Truncate);
     for (const QString& range : ranges.isEmpty() ? QStringList{QString()} : ranges) {
@@ -180,9 +189,10 @@ double curl(const QString& url, const QStringList& ranges, const QTemporaryDir& 
     QElapsedTimer clock;
     clock.start();
     p.start(QStringLiteral("curl"),
-            {QStringLiteral("-s"), QStringLiteral("--noproxy"), QStringLiteral("*"),
-             QStringLiteral("-w"), QStringLiteral("%{http_code} %{time_total}\\n"),
-             QStringLiteral("-K"), config.fileName()});
+            options + QStringList{QStringLiteral("-s"), QStringLiteral("--noproxy"),
+                                  QStringLiteral("*"), QStringLiteral("-w"),
+                                  QStringLiteral("%{http_code} %{time_total}\\n"),
+                                  QStringLiteral("-K"), config.fileName()});
     if (!p.waitForFinished(300000) || p.exitCode() != 0)
         return -1;
     const double total = double(clock.nsecsElapsed()) / 1e6;
@@ -248,6 +258,35 @@ qint64 statusKiB(qint64 pid, const QByteArray& field) {
     return -1;
 }
 
+// 6: over HTTPS, the class against curl through a 50 ms relay; false if
+// something failed.
+bool overHttps(const NginxServer& nginx, const Setup& setup, const TestCa& ca,
+               const QTemporaryDir& scratch) {
+    const qint64 size = 5000000;
+    const QByteArray digest = serve(nginx, setup, 0, size);
+    LatencyProxy link(QStringLiteral("127.0.0.1"), QUrl(nginx.tlsBaseUrl()).port(), 25,
+                      32000000 / 8);
+    if (!link.start())
+        return false;
+    const QString base = QStringLiteral("https://127.0.0.1:%1/").arg(link.port());
+    bool oneConnection = true;
+    const double ours = best([&] {
+        const int before = link.connections();
+        const double ms = classDownload(base, setup, 0, digest);
+        oneConnection = oneConnection && link.connections() == before + 1;
+        return ms;
+    });
+    const double curlMs = best([&] {
+        return curl(base + serverPath(setup, 0), {}, scratch,
+                    {QStringLiteral("--cacert"), ca.certificatePath()});
+    });
+    std::printf("5 MB over HTTPS, 50 ms RTT / 32 Mbit/s: ours %.0f ms (%s), curl one GET "
+                "%.0f ms, ratio %.2f (best of %d)\n",
+                ours, oneConnection ? "one connection each run" : "MORE THAN ONE CONNECTION",
+                curlMs, ours / curlMs, kRuns);
+    return ours > 0 && curlMs > 0;
+}
+
 void report(const char* what, double ours, double theirs) {
     std::printf("%s: window %.0f ms, curl one GET %.0f ms, ratio %.2f (best of %d)\n", what, ours,
                 theirs, ours / theirs, kRuns);
@@ -259,6 +298,14 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     NginxServer nginx;
     Setup setup;
+    TestCa ca;
+    if (!ca.make()) {
+        std::printf("no certificate authority: %s\n", qPrintable(ca.errorString()));
+        return 1;
+    }
+    const TestCa::Identity identity = ca.issue({QStringLiteral("127.0.0.1")});
+    nginx.setTls(identity.certificatePath, identity.keyPath);
+    NetworkSetup::trustAlso({ca.certificate()});
     if (NginxServer::executable().isEmpty() || !nginx.start() || !setup.make()) {
         std::printf("nginx is missing or did not start, or no application folder\n");
         return 1;
@@ -269,6 +316,8 @@ int main(int argc, char* argv[]) {
     }
     QTemporaryDir scratch;
     const quint16 nginxPort = QUrl(nginx.baseUrl()).port();
+    if (app.arguments().contains(QStringLiteral("tls")))
+        return overHttps(nginx, setup, ca, scratch) ? 0 : 1;
 
     // 1 and 2: a home link and a far one.
     struct Link {
@@ -345,5 +394,7 @@ int main(int argc, char* argv[]) {
                     "memory %lld MiB above what it held before the click (%lld MiB)\n",
                     ms < 0 ? "FAILED" : "complete", ms, (peak - idle) / 1024, idle / 1024);
     }
-    return 0;
+
+    // 6. Over HTTPS.
+    return overHttps(nginx, setup, ca, scratch) ? 0 : 1;
 }

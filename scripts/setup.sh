@@ -10,7 +10,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-declarative-dev qt6-webchannel-dev qt6-multimedia-dev
   libgl-dev libxcb1-dev zlib1g-dev liblzma-dev
   xvfb xauth imagemagick x11-utils xdotool libxtst-dev curl pulseaudio pulseaudio-utils
-  socat inotify-tools
+  socat inotify-tools openssl
   fonts-wqy-zenhei
   nginx-light
   dpkg-dev desktop-file-utils appstream lintian

@@ -1,4 +1,5 @@
 #include "support/FaultServer.h"
+#include "support/TestCa.h"
 
 #include "net/ChunkDownload.h"
 #include "net/ContentRange.h"
@@ -7,7 +8,9 @@
 #include "net/NetworkSetup.h"
 #include "net/PartialFiles.h"
 #include "net/PipelineDepth.h"
+#include "net/PipelinedTransport.h"
 #include "net/ProgramDownload.h"
+#include "net/QtRangeTransport.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,6 +23,9 @@
 #include <memory>
 
 #ifdef Q_OS_UNIX
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #endif
 
@@ -67,6 +73,24 @@ QByteArray chunkedEncoding(const QByteArray& body) {
     return out + "0\r\n\r\n";
 }
 
+#ifdef Q_OS_UNIX
+// TCP_NODELAY of this process's IPv4 socket from localPort to peerPort, as
+// the system has it; -1 when there is none.
+int noDelayOf(quint16 localPort, quint16 peerPort) {
+    for (int fd = 0; fd < 1024; ++fd) {
+        sockaddr_in local{}, peer{};
+        socklen_t localSize = sizeof local, peerSize = sizeof peer, size = sizeof(int);
+        int on = -1;
+        if (::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localSize) == 0 &&
+            ::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerSize) == 0 &&
+            local.sin_family == AF_INET && ntohs(local.sin_port) == localPort &&
+            ntohs(peer.sin_port) == peerPort)
+            return ::getsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, &size) == 0 ? on : -1;
+    }
+    return -1;
+}
+#endif
+
 // A server's change to its n-th ordinary answer (the range asked of the
 // content c).
 using Script = std::function<void(int n, Response& answer, const QByteArray& c)>;
@@ -85,6 +109,32 @@ class TestDownload : public QObject {
     QTemporaryDir m_dir;
     bool m_pipelined = false;
     std::unique_ptr<QTemporaryDir> m_own;
+    // An authority the tests trust, and certificates good and bad.
+    TestCa m_ca;
+    TestCa m_stranger;
+    QHash<QString, TestCa::Identity> m_identities;
+
+    // The test's server speaks TLS from now on, with this certificate.
+    void serveTls(const QString& identity) {
+        m_server = std::make_unique<FaultServer>();
+        QVERIFY(
+            m_server->listenTls(m_identities[identity].certificate, m_identities[identity].key));
+    }
+
+    // What a transport of one kind says of one range request to url.
+    QString verdict(bool qtClient, const QUrl& url) {
+        const std::unique_ptr<RangeTransport> transport(
+            qtClient ? static_cast<RangeTransport*>(new QtRangeTransport(m_network.get(), url))
+                     : new PipelinedTransport(url));
+        QString said;
+        const auto say = [&said](const char* what) { return [&said, what] { said = what; }; };
+        connect(transport.get(), &RangeTransport::answered, this, say("answered"));
+        connect(transport.get(), &RangeTransport::interrupted, this, say("interrupted"));
+        connect(transport.get(), &RangeTransport::unreadable, this, say("unreadable"));
+        connect(transport.get(), &RangeTransport::untrusted, this, say("untrusted"));
+        transport->ask({{"Range", "bytes=0-40960"}});
+        return QTest::qWaitFor([&] { return !said.isEmpty(); }, 10000) ? said : "nothing";
+    }
 
     QUrl fileUrl() const { return QUrl(m_server->baseUrl() + QStringLiteral("f.bin")); }
 
@@ -130,6 +180,19 @@ class TestDownload : public QObject {
     }
 
 private slots:
+    void initTestCase() {
+        QVERIFY2(m_ca.make() && m_stranger.make(), qPrintable(m_ca.errorString()));
+        const QStringList here{QStringLiteral("localhost"), QStringLiteral("127.0.0.1")};
+        m_identities = {{"trusted", m_ca.issue(here)},
+                        {"self-signed", m_ca.selfSigned(here)},
+                        {"another authority's", m_stranger.issue(here)},
+                        {"another name's", m_ca.issue({QStringLiteral("dl.example")})}};
+        for (const TestCa::Identity& identity : m_identities)
+            QVERIFY2(!identity.isNull(), qPrintable(m_ca.errorString()));
+        // Only this run's authority; the system's store stays as it is.
+        NetworkSetup::trustAlso({m_ca.certificate()});
+    }
+
     void init() {
         m_server = std::make_unique<FaultServer>();
         QVERIFY(m_server->listen());
@@ -371,6 +434,125 @@ private slots:
         QCOMPARE(fetch(5000, closed).first, Outcome::Interrupted);
         QVERIFY(!ChunkDownload::pipeliningRefused(closed));
     }
+
+    // Over TLS each transport brings the whole file: pipelined, on one
+    // connection with several requests waiting; or Qt's client, once the
+    // server's first answer was one a pipeline cannot read.
+    void bothTransportsOverTls_data() {
+        QTest::addColumn<bool>("qtClient");
+        QTest::newRow("pipelined") << false;
+        QTest::newRow("Qt's client") << true;
+    }
+    void bothTransportsOverTls() {
+        QFETCH(bool, qtClient);
+        serveTls(QStringLiteral("trusted"));
+        const QByteArray bytes = content(1500000);
+        int n = 0;
+        m_server->setFallback([&](const FaultServer::Request& r) {
+            Response a = rangeAnswer(bytes, r);
+            if (qtClient && n++ == 0) {
+                a.headers.append({QByteArray("Transfer-Encoding"), QByteArray("chunked")});
+                a.body = chunkedEncoding(a.body);
+            }
+            return a;
+        });
+        const auto [outcome, data] = fetch();
+        QCOMPARE(outcome, Outcome::Complete);
+        QVERIFY(data == bytes);
+        QCOMPARE(ChunkDownload::pipeliningRefused(fileUrl()), qtClient);
+        QCOMPARE(m_server->requests().size(), (qtClient ? 1 : 0) + 37);
+        if (qtClient) {
+            QCOMPARE(m_server->mostWaiting(), 1);
+            QVERIFY(m_server->requests().last().connection > 0);
+        } else {
+            QCOMPARE(m_server->connectionCount(), 1);
+            QVERIFY(m_server->mostWaiting() > 1);
+        }
+    }
+
+    // A secure connection that cannot be made is a refusal, on either
+    // transport, told apart from a link that failed; it is tried once.
+    void refusedSecureConnections_data() {
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<bool>("qtClient");
+        QTest::addColumn<QString>("verdict");
+        for (const bool qtClient : {false, true}) {
+            const char* via = qtClient ? "Qt's client" : "pipelined";
+            for (const char* certificate : {"self-signed", "another authority's", "another name's"})
+                QTest::addRow("%s, %s certificate", via, certificate)
+                    << QString::fromLatin1(certificate) << qtClient << "untrusted";
+            QTest::addRow("%s, plain HTTP on the port", via) << "plain" << qtClient << "untrusted";
+            QTest::addRow("%s, trusted", via) << "trusted" << qtClient << "answered";
+            QTest::addRow("%s, nothing listens", via) << "none" << qtClient << "interrupted";
+        }
+    }
+    void refusedSecureConnections() {
+        QFETCH(QString, server);
+        QFETCH(bool, qtClient);
+        QFETCH(QString, verdict);
+        if (m_identities.contains(server))
+            serveTls(server);
+        m_server->serveFile(QStringLiteral("/f.bin"), content(50000));
+        QUrl url = server == QLatin1String("none") ? QUrl(QStringLiteral("https://127.0.0.1:9/"))
+                                                   : fileUrl();
+        url.setScheme(QStringLiteral("https"));
+        QCOMPARE(this->verdict(qtClient, url), verdict);
+        // Nothing was asked of a server that was not trusted, and nothing
+        // was tried twice.
+        QCOMPARE(m_server->requests().size(), verdict == QLatin1String("answered") ? 1 : 0);
+        QVERIFY(m_server->handshakeCount() <= 1 && m_server->connectionCount() <= 1);
+    }
+
+    // A server that shows another certificate once it has closed a
+    // connection: the next connection is refused, once, and the download
+    // ends as refused, not as a break worth going on from at once.
+    void aCertificateRefusedOnANewConnectionEndsTheDownload() {
+        serveTls(QStringLiteral("trusted"));
+        const QByteArray bytes = content(1500000);
+        int n = 0;
+        m_server->setFallback([&](const FaultServer::Request& r) {
+            Response a = rangeAnswer(bytes, r);
+            if (n++ == 4) {
+                a.headers.append({QByteArray("Connection"), QByteArray("close")});
+                m_server->setCertificate(m_identities["self-signed"].certificate,
+                                         m_identities["self-signed"].key);
+            }
+            return a;
+        });
+        QCOMPARE(fetch().first, Outcome::Untrusted);
+        QCOMPARE(m_server->handshakeCount(), 2);
+        QCOMPARE(m_server->connectionCount(), 1);
+        QVERIFY(!ChunkDownload::pipeliningRefused(fileUrl()));
+    }
+
+#ifdef Q_OS_UNIX
+    // Pipelined requests leave at once (TCP_NODELAY, read back from the
+    // socket), also when the address is a host name that must be looked up.
+    // Qt keeps a name it has looked up for a minute, so only the first row
+    // with the name meets the lookup: the shipped scheme's.
+    void requestsGoOutWithoutDelay_data() {
+        QTest::addColumn<bool>("tls");
+        QTest::addColumn<QString>("host");
+        for (const char* host : {"localhost", "127.0.0.1"})
+            for (const bool tls : {true, false})
+                QTest::addRow("%s, %s", tls ? "https" : "http", host) << tls << host;
+    }
+    void requestsGoOutWithoutDelay() {
+        QFETCH(bool, tls);
+        QFETCH(QString, host);
+        if (tls)
+            serveTls(QStringLiteral("trusted"));
+        m_server->serveFile(QStringLiteral("/f.bin"), content(100000));
+        QList<int> noDelay;
+        connect(m_server.get(), &FaultServer::requestReceived, this, [&](int i) {
+            noDelay.append(noDelayOf(m_server->requests().at(i).clientPort, m_server->port()));
+        });
+        QCOMPARE(fetch(5000, QUrl(m_server->baseUrl(host) + QStringLiteral("f.bin"))).first,
+                 Outcome::Complete);
+        QVERIFY(m_pipelined);
+        QCOMPARE(noDelay, QList<int>(3, 1));
+    }
+#endif
 
     // A stall in the middle of an answer while others wait behind it ends
     // the download at the limit, long before the server would go on.

@@ -1,5 +1,6 @@
 #include "support/FaultServer.h"
 #include "support/FormHarness.h"
+#include "support/TestCa.h"
 
 #include "catalogue/TextFile.h"
 #include "net/NetworkSetup.h"
@@ -61,8 +62,13 @@ class TestQueue : public QObject {
         FormHarness h;
         Form1* f = nullptr;
 
-        explicit Setup(const QStringList& programs) {
-            server.listen();
+        // Over TLS when given a certificate.
+        explicit Setup(const QStringList& programs,
+                       const TestCa::Identity& tls = TestCa::Identity()) {
+            if (tls.isNull())
+                server.listen();
+            else
+                server.listenTls(tls.certificate, tls.key);
             h.folder.writeList(kList, programs);
             h.downloadBase = server.baseUrl();
             h.network = network.get();
@@ -276,6 +282,38 @@ private slots:
         QVERIFY(cached.open(QIODevice::ReadOnly));
         QCOMPARE(cached.readAll(), good);
         QVERIFY(s.h.player.movie().endsWith(QStringLiteral("好.swf")));
+    }
+
+    // A download server whose certificate is refused: the message once per
+    // click, also for a whole category; each program tried once, the rows
+    // keeping their mark, and nothing left in the cache folder.
+    void aRefusedCertificateSaysSoOncePerClick_data() {
+        QTest::addColumn<bool>("wholeCategory");
+        QTest::newRow("one program") << false;
+        QTest::newRow("the whole category") << true;
+    }
+    void aRefusedCertificateSaysSoOncePerClick() {
+        QFETCH(bool, wholeCategory);
+        TestCa ca;
+        const TestCa::Identity stranger = ca.selfSigned({QStringLiteral("127.0.0.1")});
+        QVERIFY2(!stranger.isNull(), qPrintable(ca.errorString()));
+        Setup s({QStringLiteral("小兔子"), QStringLiteral("大象")}, stranger);
+        const QString message = QStringLiteral("下载服务器的安全证书无法验证，节目没有下载。"
+                                               "请检查电脑的日期和时间是否正确。");
+        for (int click = 1; click <= 2; ++click) {
+            if (wholeCategory)
+                s.f->file1_5_Click();
+            else
+                s.f->selectRow(0);
+            QTRY_COMPARE(s.f->List2->count(), 0);
+            QCOMPARE(s.h.notifier.notices, QStringList(click, message));
+            QCOMPARE(s.server.handshakeCount(), click * (wholeCategory ? 2 : 1));
+        }
+        QCOMPARE(rowTexts(s.f->List1),
+                 (QStringList{QStringLiteral("* 小兔子"), QStringLiteral("* 大象")}));
+        QCOMPARE(QDir(s.h.folder.path(QStringLiteral("res/fla"))).entryList(QDir::Files),
+                 QStringList());
+        QVERIFY(s.server.requests().isEmpty());
     }
 
     void aTimeOutSaysSo() {

@@ -94,6 +94,7 @@ void ChunkDownload::useTransport(bool pipelined) {
     connect(m_transport, &RangeTransport::answered, this, &ChunkDownload::onAnswered);
     connect(m_transport, &RangeTransport::interrupted, this,
             [this] { finish(Outcome::Interrupted); });
+    connect(m_transport, &RangeTransport::untrusted, this, [this] { finish(Outcome::Untrusted); });
     connect(m_transport, &RangeTransport::unreadable, this, &ChunkDownload::fallBack);
 }
 

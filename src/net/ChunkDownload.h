@@ -46,6 +46,7 @@ public:
         NoRangeSupport, // anything but 206, or a range other than asked for
         Unexpected,     // a broken answer or an unreadable range
         Interrupted,    // no answer, or the connection broke: worth resuming
+        Untrusted,      // no secure connection: the certificate was refused, or no TLS
         CannotWrite,    // the output file could not be written
         Cancelled,
     };

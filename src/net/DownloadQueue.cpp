@@ -139,6 +139,10 @@ void DownloadQueue::onFinished(const Item& item, ProgramDownload::Result result,
     case Result::CannotSave:
         say(item, problem);
         break;
+    case Result::Untrusted:
+        say(item, QStringLiteral("下载服务器的安全证书无法验证，节目没有下载。"
+                                 "请检查电脑的日期和时间是否正确。"));
+        break;
     case Result::Failed:
     case Result::Cancelled:
     case Result::Complete:

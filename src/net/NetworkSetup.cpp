@@ -2,6 +2,7 @@
 
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
+#include <QSslConfiguration>
 
 namespace NetworkSetup {
 
@@ -22,6 +23,19 @@ bool goesStraight(const QNetworkAccessManager& network, const QUrl& url) {
     const QList<QNetworkProxy> answer =
         QNetworkProxyFactory::proxyForQuery(QNetworkProxyQuery(url));
     return answer.isEmpty() || answer.first().type() == QNetworkProxy::NoProxy;
+}
+
+void trustAlso(const QList<QSslCertificate>& authorities) {
+    // Both ways in take the default configuration: a request without one
+    // of its own, and every new QSslSocket. A list set there stops Qt from
+    // loading the system's authorities when needed, so they are named too.
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    QList<QSslCertificate> trusted = configuration.caCertificates();
+    for (const QSslCertificate& authority : QSslConfiguration::systemCaCertificates() + authorities)
+        if (!trusted.contains(authority))
+            trusted.append(authority);
+    configuration.setCaCertificates(trusted);
+    QSslConfiguration::setDefaultConfiguration(configuration);
 }
 
 } // namespace NetworkSetup

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QNetworkAccessManager>
+#include <QSslCertificate>
 #include <QUrl>
 #include <memory>
 
@@ -18,5 +20,12 @@ std::unique_ptr<QNetworkAccessManager> makeAccessManager(QObject* parent = nullp
 // on the manager wins; otherwise the system's answer for this address
 // decides (environment, desktop settings, a PAC file).
 bool goesStraight(const QNetworkAccessManager& network, const QUrl& url);
+
+// Trusts these certificate authorities too, besides the system's, for every
+// secure connection made from now on: Qt's client and the pipelined
+// connections alike. The program itself never calls this; tests and
+// benchmarks hand it an authority of their own, made for the run, instead
+// of touching the system's store (which Qt reads as it is).
+void trustAlso(const QList<QSslCertificate>& authorities);
 
 } // namespace NetworkSetup

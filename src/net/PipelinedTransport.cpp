@@ -47,20 +47,36 @@ void PipelinedTransport::connectToServer() {
     m_headRead = false;
     m_body.clear();
     m_answeredHere = 0;
+    QSslSocket* ssl = nullptr;
     if (m_url.scheme() == QLatin1String("https")) {
-        auto* ssl = new QSslSocket(this);
+        ssl = new QSslSocket(this);
         m_socket = ssl;
-        // The same verdict Qt's client gives: the connection failed.
-        connect(ssl, &QSslSocket::sslErrors, this, [this] { fail(false); });
-        ssl->connectToHostEncrypted(m_url.host(), quint16(m_url.port(443)));
+        // A certificate Qt refuses ends the download, as with Qt's client,
+        // but as a refusal: no new connection would be trusted either.
+        connect(ssl, &QSslSocket::sslErrors, this, [this] { fail(Failure::Untrusted); });
     } else {
         m_socket = new QTcpSocket(this);
-        m_socket->connectToHost(m_url.host(), quint16(m_url.port(80)));
     }
-    m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    connect(m_socket, &QTcpSocket::readyRead, this, &PipelinedTransport::onReadyRead);
-    connect(m_socket, &QTcpSocket::disconnected, this, &PipelinedTransport::onConnectionEnded);
-    connect(m_socket, &QTcpSocket::errorOccurred, this, &PipelinedTransport::onConnectionEnded);
+    QTcpSocket* socket = m_socket;
+    // Requests must not wait for the acknowledgement of the ones before
+    // (Nagle). Set before the connection exists, the option is lost while
+    // a host name is looked up: it is set once connected.
+    connect(socket, &QTcpSocket::connected, socket,
+            [socket] { socket->setSocketOption(QAbstractSocket::LowDelayOption, 1); });
+    connect(socket, &QTcpSocket::readyRead, this, &PipelinedTransport::onReadyRead);
+    connect(socket, &QTcpSocket::disconnected, this, &PipelinedTransport::onConnectionEnded);
+    connect(socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
+        // What answered the handshake was no TLS (a plain HTTP server on
+        // the port), or the handshake broke down.
+        if (error == QAbstractSocket::SslHandshakeFailedError)
+            fail(Failure::Untrusted);
+        else
+            onConnectionEnded();
+    });
+    if (ssl)
+        ssl->connectToHostEncrypted(m_url.host(), quint16(m_url.port(443)));
+    else
+        socket->connectToHost(m_url.host(), quint16(m_url.port(80)));
     // Written as soon as the connection is up.
     for (const QByteArray& request : m_waiting)
         m_socket->write(request);
@@ -76,14 +92,21 @@ void PipelinedTransport::dropConnection() {
     socket->deleteLater();
 }
 
-void PipelinedTransport::fail(bool unreadable) {
+void PipelinedTransport::fail(Failure failure) {
     if (m_closed)
         return;
     close();
-    if (unreadable)
-        emit this->unreadable();
-    else
+    switch (failure) {
+    case Failure::Interrupted:
         emit interrupted();
+        break;
+    case Failure::Unreadable:
+        emit unreadable();
+        break;
+    case Failure::Untrusted:
+        emit untrusted();
+        break;
+    }
 }
 
 void PipelinedTransport::onReadyRead() {
@@ -93,20 +116,20 @@ void PipelinedTransport::onReadyRead() {
     while (!m_closed && !m_buffer.isEmpty()) {
         if (m_waiting.empty()) {
             // Bytes nobody asked for.
-            fail(true);
+            fail(Failure::Unreadable);
             return;
         }
         if (!m_headRead) {
             const qsizetype end = m_buffer.indexOf("\r\n\r\n");
             if (end < 0) {
                 if (m_buffer.size() > kMaxHead)
-                    fail(true);
+                    fail(Failure::Unreadable);
                 return;
             }
             const auto answer = AnswerHead::read(m_buffer.left(end));
             m_buffer.remove(0, end + 4);
             if (!answer) {
-                fail(true);
+                fail(Failure::Unreadable);
                 return;
             }
             m_head = answer->head;
@@ -121,7 +144,7 @@ void PipelinedTransport::onReadyRead() {
             if (m_closed)
                 return;
             if (m_length < 0) {
-                fail(true);
+                fail(Failure::Unreadable);
                 return;
             }
         }
@@ -177,5 +200,5 @@ void PipelinedTransport::onConnectionEnded() {
     if (answeredHere)
         connectToServer();
     else
-        fail(false);
+        fail(Failure::Interrupted);
 }

@@ -32,7 +32,8 @@ private:
     void dropConnection();
     void onReadyRead();
     void onConnectionEnded();
-    void fail(bool unreadable);
+    enum class Failure { Interrupted, Unreadable, Untrusted };
+    void fail(Failure failure);
 
     QUrl m_url;
     QPointer<QTcpSocket> m_socket;

@@ -95,6 +95,7 @@ void ProgramDownload::onFinished(ChunkDownload::Outcome outcome) {
             {Outcome::TimedOut, Result::TimedOut, true},
             {Outcome::ServerError, Result::ServerError, true},
             {Outcome::Interrupted, Result::Failed, true},
+            {Outcome::Untrusted, Result::Untrusted, true},
             {Outcome::Cancelled, Result::Cancelled, true},
             {Outcome::NotFound, Result::NotFound, false},
             {Outcome::NoRangeSupport, Result::NoRangeSupport, false},
@@ -135,7 +136,9 @@ void ProgramDownload::cannotSave(const QString& reason) {
 }
 
 void ProgramDownload::end(Result result, bool keepPart) {
-    if (!keepPart)
+    // A part without a byte (the connection failed or was refused before
+    // the first answer) is nothing to go on from.
+    if (!keepPart || QFileInfo(PartialFiles::dataPath(m_cachePath)).size() == 0)
         PartialFiles::remove(m_cachePath);
     FileOps::deleteIfExists(m_cachePath);
     emitFinished(result);

@@ -20,6 +20,7 @@ public:
         ServerError,
         NoRangeSupport,
         Failed,     // no message of its own
+        Untrusted,  // the server's certificate was refused, or it spoke no TLS
         UnsafeName, // refused before anything was made
         Cancelled,
         CannotSave, // the cache folder cannot take the file; see saveProblem()

@@ -55,7 +55,11 @@ void QtRangeTransport::onFinished() {
     const Head h = hasStatus ? head() : Head();
     const QByteArray body = reply->readAll();
     close();
-    if (!hasStatus || broke)
+    // Qt's verdict on a certificate it refuses, and on a server that
+    // answers the handshake with anything but TLS.
+    if (error == QNetworkReply::SslHandshakeFailedError)
+        emit untrusted();
+    else if (!hasStatus || broke)
         emit interrupted();
     else
         emit answered(h, body);

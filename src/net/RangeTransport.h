@@ -38,4 +38,9 @@ signals:
     // An answer arrived that cannot be told apart from the next one
     // (a pipelined connection only). Nothing more comes.
     void unreadable();
+    // No secure connection could be made: the server's certificate was
+    // refused (no authority we trust made it out, or it names another
+    // server), or the server does not speak TLS at all. Nothing more
+    // comes, and asking again would only meet the same refusal.
+    void untrusted();
 };

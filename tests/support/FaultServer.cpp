@@ -2,11 +2,13 @@
 
 #include <QHostAddress>
 #include <QPointer>
+#include <QSslServer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QUrl>
 
+#include <cctype>
 #include <limits>
 #include <utility>
 
@@ -161,9 +163,7 @@ QByteArray FaultServer::Request::header(const QByteArray& name) const {
     return value ? *value : QByteArray();
 }
 
-FaultServer::FaultServer(QObject* parent) : QObject(parent), m_server(new QTcpServer(this)) {
-    connect(m_server, &QTcpServer::newConnection, this, &FaultServer::acceptConnections);
-}
+FaultServer::FaultServer(QObject* parent) : QObject(parent) {}
 
 FaultServer::~FaultServer() {
     // Connections go first, while the rest of the server they point at is intact.
@@ -174,15 +174,44 @@ FaultServer::~FaultServer() {
 }
 
 bool FaultServer::listen() {
-    return m_server->listen(QHostAddress::LocalHost, 0);
+    return listenOn(new QTcpServer(this));
+}
+
+bool FaultServer::listenTls(const QSslCertificate& certificate, const QSslKey& key) {
+    m_tls = true;
+    auto* server = new QSslServer(this);
+    connect(server, &QSslServer::startedEncryptionHandshake, this, [this] { ++m_handshakeCount; });
+    const bool listening = listenOn(server);
+    setCertificate(certificate, key);
+    return listening;
+}
+
+void FaultServer::setCertificate(const QSslCertificate& certificate, const QSslKey& key) {
+    auto* server = qobject_cast<QSslServer*>(m_server);
+    if (!server)
+        return;
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.setLocalCertificate(certificate);
+    configuration.setPrivateKey(key);
+    configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
+    server->setSslConfiguration(configuration);
+}
+
+bool FaultServer::listenOn(QTcpServer* server) {
+    m_server = server;
+    // Over TLS a connection is pending once its handshake is done.
+    connect(server, &QTcpServer::pendingConnectionAvailable, this, &FaultServer::acceptConnections);
+    return server->listen(QHostAddress::LocalHost, 0);
 }
 
 quint16 FaultServer::port() const {
-    return m_server->serverPort();
+    return m_server ? m_server->serverPort() : 0;
 }
 
-QString FaultServer::baseUrl() const {
-    return QStringLiteral("http://127.0.0.1:%1/").arg(port());
+QString FaultServer::baseUrl(const QString& host) const {
+    return QStringLiteral("%1://%2:%3/")
+        .arg(m_tls ? QStringLiteral("https") : QStringLiteral("http"), host)
+        .arg(port());
 }
 
 void FaultServer::enqueue(const Response& response) {
@@ -221,6 +250,8 @@ void FaultServer::acceptConnections() {
             new Connection(m_server->nextPendingConnection(), m_connectionCount++, this);
         connect(connection->socket, &QTcpSocket::readyRead, connection, [this, connection] {
             connection->buffer += connection->socket->readAll();
+            m_mostWaiting = std::max<int>(m_mostWaiting, int(connection->buffer.count("\r\n\r\n")) +
+                                                             (connection->busy ? 1 : 0));
             serveNext(connection);
         });
         connect(connection->socket, &QTcpSocket::disconnected, connection, [connection] {
@@ -236,7 +267,11 @@ void FaultServer::serveNext(Connection* connection) {
         // Blank lines between requests are allowed and mean nothing.
         while (connection->buffer.startsWith("\r\n"))
             connection->buffer.remove(0, 2);
-        const qsizetype end = connection->buffer.indexOf("\r\n\r\n");
+        // Bytes that start no request at all (a TLS handshake on this
+        // plain port) are refused at once, as a web server does.
+        const bool text =
+            connection->buffer.isEmpty() || std::isalpha(uchar(connection->buffer[0]));
+        const qsizetype end = text ? connection->buffer.indexOf("\r\n\r\n") : 0;
         if (end < 0)
             return;
         const QByteArray head = connection->buffer.left(end).replace("\r", "");
@@ -252,6 +287,7 @@ void FaultServer::serveNext(Connection* connection) {
             return;
         }
         request.connection = connection->id;
+        request.clientPort = connection->socket->peerPort();
         m_requests.append(request);
         emit requestReceived(int(m_requests.size()) - 1);
         if (!alive)

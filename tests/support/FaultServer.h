@@ -10,11 +10,14 @@
 
 #include <functional>
 
+class QSslCertificate;
+class QSslKey;
 class QTcpServer;
 
 // A local HTTP/1.1 server for download tests. Each request is answered the way
 // the test scripted it, so a client can meet wrong ranges, short bodies, stalls
-// and resets on demand instead of waiting for a real server to misbehave.
+// and resets on demand instead of waiting for a real server to misbehave. It
+// speaks plain HTTP, or HTTPS with a certificate the test gives it.
 class FaultServer : public QObject {
     Q_OBJECT
 
@@ -24,7 +27,8 @@ public:
         QByteArray path;     // request target as received, still percent-encoded
         QString decodedPath; // the same, percent-decoded as UTF-8
         QList<QPair<QByteArray, QByteArray>> headers; // in arrival order
-        int connection = -1; // which connection carried it, counting from 0
+        int connection = -1;    // which connection carried it, counting from 0
+        quint16 clientPort = 0; // the client's end of that connection
 
         // First header of that name, ignoring case; empty if absent.
         QByteArray header(const QByteArray& name) const;
@@ -49,8 +53,13 @@ public:
 
     // Listens on 127.0.0.1 on a free port.
     bool listen();
+    // The same, over TLS: the handshake shows this certificate.
+    bool listenTls(const QSslCertificate& certificate, const QSslKey& key);
+    // Connections over TLS made from now on show this certificate instead.
+    void setCertificate(const QSslCertificate& certificate, const QSslKey& key);
     quint16 port() const;
-    QString baseUrl() const; // "http://127.0.0.1:PORT/"
+    // "http://HOST:PORT/", or "https://HOST:PORT/" over TLS.
+    QString baseUrl(const QString& host = QStringLiteral("127.0.0.1")) const;
 
     // Scripted answers, used one per request in arrival order.
     void enqueue(const Response& response);
@@ -66,7 +75,13 @@ public:
     void serveFile(const QString& urlPath, const QByteArray& content);
 
     QList<Request> requests() const { return m_requests; }
+    // Connections accepted (over TLS: those whose handshake succeeded).
     int connectionCount() const { return m_connectionCount; }
+    // TLS handshakes clients began, whatever became of them.
+    int handshakeCount() const { return m_handshakeCount; }
+    // The most requests that were waiting for their answers at once on one
+    // connection: more than 1 when a client pipelines.
+    int mostWaiting() const { return m_mostWaiting; }
 
     // 206 with "Content-Range: bytes first-last/total".
     static Response partial(qint64 first, qint64 last, qint64 total, QByteArray body);
@@ -89,10 +104,15 @@ private:
     void reset(Connection* connection);
     Response fileResponse(const Request& request) const;
 
-    QTcpServer* m_server;
+    bool listenOn(QTcpServer* server);
+
+    QTcpServer* m_server = nullptr;
+    bool m_tls = false;
     QQueue<Response> m_queue;
     std::function<Response(const Request&)> m_fallback;
     QHash<QString, QByteArray> m_files;
     QList<Request> m_requests;
     int m_connectionCount = 0;
+    int m_handshakeCount = 0;
+    int m_mostWaiting = 0;
 };

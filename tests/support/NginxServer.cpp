@@ -65,6 +65,15 @@ QString NginxServer::baseUrl() const {
     return QStringLiteral("http://127.0.0.1:%1/").arg(m_port);
 }
 
+void NginxServer::setTls(const QString& certificatePath, const QString& keyPath) {
+    m_certificatePath = certificatePath;
+    m_keyPath = keyPath;
+}
+
+QString NginxServer::tlsBaseUrl() const {
+    return QStringLiteral("https://127.0.0.1:%1/").arg(m_tlsPort);
+}
+
 QStringList NginxServer::accessLog() const {
     const QString text = QString::fromUtf8(readAll(path(QStringLiteral("logs/access.log"))));
     return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -95,7 +104,8 @@ bool NginxServer::start() {
 
 bool NginxServer::startOnce() {
     m_port = freePort();
-    if (m_port == 0) {
+    m_tlsPort = m_certificatePath.isEmpty() ? 0 : freePort();
+    if (m_port == 0 || (!m_certificatePath.isEmpty() && (m_tlsPort == 0 || m_tlsPort == m_port))) {
         m_error = QStringLiteral("no free port on 127.0.0.1");
         return false;
     }
@@ -105,6 +115,12 @@ bool NginxServer::startOnce() {
     const QString errorLog = path(QStringLiteral("logs/error.log"));
     QFile::remove(pidFile);
 
+    const QString tls = m_certificatePath.isEmpty()
+                            ? QString()
+                            : QStringLiteral("listen 127.0.0.1:%1 ssl;\n"
+                                             "    ssl_certificate \"%2\";\n"
+                                             "    ssl_certificate_key \"%3\";")
+                                  .arg(QString::number(m_tlsPort), m_certificatePath, m_keyPath);
     const QString text = QStringLiteral(R"(daemon off;
 master_process off;
 pid "%1/nginx.pid";
@@ -122,11 +138,12 @@ http {
   default_type application/octet-stream;
   server {
     listen 127.0.0.1:%2;
+    %3
     root "%1/www";
   }
 }
 )")
-                             .arg(prefix, QString::number(m_port));
+                             .arg(prefix, QString::number(m_port), tls);
     QFile file(conf);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
         file.write(text.toUtf8()) != text.toUtf8().size()) {

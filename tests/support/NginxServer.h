@@ -20,6 +20,9 @@ public:
     // empty if there is none.
     static QString executable();
 
+    // Before start(): nginx also listens for HTTPS, on a port of its own,
+    // with this certificate and key (PEM files, e.g. from TestCa).
+    void setTls(const QString& certificatePath, const QString& keyPath);
     // Starts nginx and waits until it listens. On false, errorString() says why.
     bool start();
     void stop();
@@ -31,6 +34,8 @@ public:
     QString root() const;
     // "http://127.0.0.1:PORT/"
     QString baseUrl() const;
+    // "https://127.0.0.1:PORT/" (the same files), once setTls() was called.
+    QString tlsBaseUrl() const;
     // One line per answered request: "METHOD URI|RANGE|STATUS", with the
     // URI as the client sent it and RANGE "-" when there was no Range header.
     QStringList accessLog() const;
@@ -42,5 +47,8 @@ private:
     QTemporaryDir m_dir;
     QProcess m_process;
     quint16 m_port = 0;
+    quint16 m_tlsPort = 0;
+    QString m_certificatePath;
+    QString m_keyPath;
     QString m_error;
 };
