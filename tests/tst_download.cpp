@@ -568,6 +568,49 @@ private slots:
         QCOMPARE(fetch(500).first, Outcome::TimedOut);
     }
 
+    // A file replaced by one of the same size while it downloads: every
+    // request after the first names the file begun (If-Range), every answer
+    // is checked, and the download starts over once with the new file; a
+    // file that changes again ends it. Never a splice of two files.
+    void aFileThatChangesIsNeverSpliced_data() {
+        QTest::addColumn<QList<int>>("changesAt"); // requests from which the next version serves
+        QTest::addColumn<bool>("honoursIfRange");  // or answers the range of the new file
+        QTest::addColumn<Outcome>("outcome");
+        QTest::newRow("once, the whole new file") << QList<int>{2} << true << Outcome::Complete;
+        QTest::newRow("once, a range of the new file")
+            << QList<int>{2} << false << Outcome::Complete;
+        QTest::newRow("twice") << QList<int>{2, 8} << true << Outcome::Interrupted;
+    }
+    void aFileThatChangesIsNeverSpliced() {
+        QFETCH(QList<int>, changesAt);
+        QFETCH(bool, honoursIfRange);
+        QFETCH(Outcome, outcome);
+        QList<QByteArray> versions;
+        for (int v = 0; v < 3; ++v)
+            versions.append(content(200000).replace(0, 8, QByteArray(8, char('a' + v))));
+        int n = 0;
+        m_server->setFallback([&](const FaultServer::Request& r) {
+            const int v = int(std::count_if(changesAt.cbegin(), changesAt.cend(),
+                                            [&](int at) { return n >= at; }));
+            ++n;
+            const QByteArray etag = '"' + QByteArray::number(v) + '"';
+            Response a = rangeAnswer(versions[v], r);
+            if (honoursIfRange && !r.header("If-Range").isEmpty() && r.header("If-Range") != etag) {
+                a = FaultServer::status(200);
+                a.body = versions[v];
+            }
+            a.headers.append({"ETag", etag});
+            return a;
+        });
+        const auto [result, data] = fetch();
+        QCOMPARE(result, outcome);
+        if (outcome == Outcome::Complete)
+            QVERIFY(data == versions[1]);
+        const auto requests = m_server->requests();
+        QCOMPARE(requests.first().header("If-Range"), QByteArray());
+        QCOMPARE(requests.at(1).header("If-Range"), QByteArray("\"0\""));
+    }
+
     // A part left by an earlier download is gone on from only when the
     // server still has the very file it was taken from; otherwise the
     // download starts over.

@@ -119,8 +119,13 @@ void ChunkDownload::ask() {
         if (m_asked.empty())
             m_aloneSentNs = m_clock.nsecsElapsed();
         m_asked.push_back(m_nextAsk);
-        m_transport->ask(
-            {{"Range", rangeValue(m_nextAsk)}, {"Content-Type", "application/octet-stream"}});
+        RangeTransport::Headers headers{{"Range", rangeValue(m_nextAsk)},
+                                        {"Content-Type", "application/octet-stream"}};
+        // The range only of the very file already begun; a server with
+        // another answers with the whole of it.
+        if (const QByteArray known = validator(); !known.isEmpty())
+            headers.append({"If-Range", known});
+        m_transport->ask(headers);
         if (m_total < 0) {
             m_nextAsk = -1;
         } else if (m_nextAsk + kChunkSize >= m_total - 1) {
@@ -213,6 +218,12 @@ void ChunkDownload::judge(bool complete, const QByteArray& body, bool tooLarge) 
         finish(Outcome::TimedOut);
         return;
     }
+    // The whole file where the range was asked for under If-Range: the
+    // file is another now.
+    if (status == 200 && !validator().isEmpty()) {
+        fileChanged();
+        return;
+    }
     // A redirect, or the whole file for a later range, is asked again one
     // request at a time: Qt's client follows redirects, and tells a server
     // without ranges by its first answer.
@@ -265,6 +276,10 @@ void ChunkDownload::accept(const QByteArray& body, qint64 first) {
     }
     if (m_total < 0 && !identify({range->total, head.header("ETag"), head.header("Last-Modified")}))
         return;
+    if (changed(head)) {
+        fileChanged();
+        return;
+    }
     if (!writeChunk(range->first, body)) {
         finish(Outcome::CannotWrite);
         return;
@@ -314,12 +329,37 @@ bool ChunkDownload::identify(const RemoteFile& file) {
     } else {
         emit identified(file);
     }
+    m_identity = file;
     m_total = file.total;
     return true;
 }
 
+QByteArray ChunkDownload::validator() const {
+    const RemoteFile& file = m_total >= 0 ? m_identity : m_resume.file;
+    if (!file.etag.isEmpty() && !file.etag.startsWith("W/"))
+        return file.etag;
+    return file.lastModified;
+}
+
+bool ChunkDownload::changed(const RangeTransport::Head& head) const {
+    const QByteArray etag = head.header("ETag"), modified = head.header("Last-Modified");
+    return (!etag.isEmpty() && etag != m_identity.etag) ||
+           (!modified.isEmpty() && modified != m_identity.lastModified);
+}
+
+void ChunkDownload::fileChanged() {
+    // A file that keeps changing cannot be fetched now; the part holds
+    // nothing of it that would be gone on from.
+    if (std::exchange(m_changedOnce, true)) {
+        finish(Outcome::Interrupted);
+        return;
+    }
+    startOver(std::nullopt);
+}
+
 void ChunkDownload::startOver(const std::optional<RemoteFile>& file) {
     m_resume = Resume();
+    m_identity = RemoteFile();
     m_asked.clear();
     m_head.reset();
     if (!m_file.resize(0)) {

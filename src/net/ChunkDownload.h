@@ -107,6 +107,14 @@ private:
     void judge(bool complete, const QByteArray& body, bool tooLarge);
     void accept(const QByteArray& body, qint64 first);
     bool identify(const RemoteFile& file);
+    // The validator every request carries as If-Range once the file is
+    // known: its strong ETag, else its Last-Modified; empty without one.
+    QByteArray validator() const;
+    // Whether an answer's validators say the file is no longer the one the
+    // first answer described.
+    bool changed(const RangeTransport::Head& head) const;
+    // The file changed under the download: from byte 0 again, once a click.
+    void fileChanged();
     void startOver(const std::optional<RemoteFile>& file);
     void fallBack();
     void armTimer();
@@ -126,11 +134,13 @@ private:
     std::deque<qint64> m_asked; // first bytes asked for and unanswered, oldest first
     std::optional<RangeTransport::Head> m_head; // of the oldest, once here
     QTimer* m_timer;
-    qint64 m_position = 0; // P: the first byte of the next answer to accept
-    qint64 m_nextAsk = 0;  // the first byte of the next request; -1: none now
-    qint64 m_total = -1;   // T, once a range has told it
-    Resume m_resume;       // until the first answer has confirmed it
-    qint64 m_have = 0;     // bytes 0 .. m_have - 1 are in the file
+    RemoteFile m_identity;      // what the first answer said of the file
+    bool m_changedOnce = false; // it changed once under this download
+    qint64 m_position = 0;      // P: the first byte of the next answer to accept
+    qint64 m_nextAsk = 0;       // the first byte of the next request; -1: none now
+    qint64 m_total = -1;        // T, once a range has told it
+    Resume m_resume;            // until the first answer has confirmed it
+    qint64 m_have = 0;          // bytes 0 .. m_have - 1 are in the file
     bool m_done = false;
     QString m_writeError;
 };
