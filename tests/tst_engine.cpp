@@ -388,20 +388,25 @@ private slots:
     void playsActionScript3ProgramsAsTheEngineDoes_data() {
         QTest::addColumn<int>("version");
         QTest::addColumn<QString>("compression");
-        QTest::newRow("SWF 9") << 9 << QStringLiteral("none");
-        QTest::newRow("SWF 10, zlib") << 10 << QStringLiteral("zlib");
-        QTest::newRow("SWF 15, LZMA") << 15 << QStringLiteral("lzma");
+        QTest::addColumn<int>("rootId"); // the SymbolClass id naming the class
+        QTest::newRow("SWF 9") << 9 << QStringLiteral("none") << 0;
+        QTest::newRow("SWF 10, zlib") << 10 << QStringLiteral("zlib") << 0;
+        QTest::newRow("SWF 15, LZMA") << 15 << QStringLiteral("lzma") << 0;
+        QTest::newRow("SWF 10, the class named through id 999")
+            << 10 << QStringLiteral("none") << 999;
     }
     void playsActionScript3ProgramsAsTheEngineDoes() {
         QFETCH(int, version);
         QFETCH(QString, compression);
+        QFETCH(int, rootId);
         const QString program =
-            movie(QStringLiteral("as3-%1.swf").arg(version),
+            movie(QStringLiteral("as3-%1-%2.swf").arg(version).arg(rootId),
                   QStringLiteral("--version %1 --compress %2 --class Main --frames 240 --rate 24 "
                                  "--action 1:trace-frame --action 1:trace-this --action "
-                                 "3:trace=three --action 6:trace-frame --stop-at 6")
+                                 "3:trace=three --action 6:trace-frame --stop-at 6 --root-id %3")
                       .arg(version)
-                      .arg(compression));
+                      .arg(compression)
+                      .arg(rootId));
         QStringList hosted, direct;
         tracesBothWays(program, &hosted, &direct);
         QCOMPARE(direct, (QStringList{"stage 24", "frame 1", "[object Main]", "three", "frame 6"}));

@@ -73,6 +73,7 @@ struct MovieOptions {
     // extending base, with frame scripts of statements by 1-based frame.
     QString documentClass;
     QString classBase = QStringLiteral("flash.display.MovieClip");
+    int rootId = 0; // the SymbolClass id that names it
     bool finalClass = false;
     bool classThrows = false; // its constructor throws once the stage is traced
     QMap<int, QStringList> frameScripts;
@@ -376,10 +377,10 @@ QByteArray documentClass(const MovieOptions& o) {
 }
 
 // SymbolClass: the root (id 0) is an instance of the class.
-QByteArray rootSymbol(const QString& className) {
+QByteArray rootSymbol(const QString& className, int id) {
     QByteArray body;
     appendU16(body, 1);
-    appendU16(body, 0);
+    appendU16(body, std::uint16_t(id));
     body.append(className.toUtf8());
     body.append('\0');
     return body;
@@ -473,7 +474,7 @@ QByteArray makeMovie(const MovieOptions& o) {
             w.tag(Swf::kPlaceObject2, placeShape(kCoverId, kDepth + 1, true, 0, 0));
         if (frame == 1 && !o.documentClass.isEmpty()) {
             w.tag(Swf::kDoAbc, documentClass(o));
-            w.tag(Swf::kSymbolClass, rootSymbol(o.documentClass));
+            w.tag(Swf::kSymbolClass, rootSymbol(o.documentClass, o.rootId));
         }
         if (frame == 1 && o.toneHz > 0) {
             w.tag(kDefineSound, toneSound(o.toneHz));
@@ -536,6 +537,10 @@ int main(int argc, char* argv[]) {
         "NAME");
     const QCommandLineOption classBase("class-base", "Its base (default flash.display.MovieClip).",
                                        "QNAME", QStringLiteral("flash.display.MovieClip"));
+    const QCommandLineOption rootId("root-id",
+                                    "Name the document class through this SymbolClass id, one "
+                                    "no tag defines, as some tools do (default 0).",
+                                    "ID", QStringLiteral("0"));
     const QCommandLineOption finalClass("final", "Mark the document class final.");
     const QCommandLineOption classThrows("throws", "The document class's constructor throws.");
     const QCommandLineOption busy("busy",
@@ -548,8 +553,8 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption traceTime("trace-time", "Every frame traces \"frame N T\", T its "
                                                      "getTimer() in ms (ActionScript 1).");
     parser.addOptions({version, frames, rate, size, stopAt, compress, as3, background, action, tone,
-                       cover, documentClass, classBase, finalClass, classThrows, busy, frameCode,
-                       traceTime});
+                       cover, documentClass, classBase, rootId, finalClass, classThrows, busy,
+                       frameCode, traceTime});
     parser.addPositionalArgument("output", "The .swf file to write.");
     parser.process(app);
 
@@ -581,6 +586,9 @@ int main(int argc, char* argv[]) {
         return fail("--compress must be none, zlib or lzma");
     o.documentClass = parser.value(documentClass);
     o.classBase = parser.value(classBase);
+    o.rootId = parser.value(rootId).toInt();
+    if (o.rootId < 0 || o.rootId > 65535)
+        return fail("--root-id must be 0 to 65535");
     o.finalClass = parser.isSet(finalClass);
     o.classThrows = parser.isSet(classThrows);
     o.as3 = parser.isSet(as3) || !o.documentClass.isEmpty();
