@@ -24,10 +24,13 @@ loudest() {
   wait "$recorder" 2>/dev/null || true
   od -An -v -td2 -w2 "$work/heard.raw" | awk '{ v = $1 < 0 ? -$1 : $1; if (v > m) m = v } END { print m + 0 }'
 }
-# Presses the mute button and says how loud the sound is then.
+quiet() { [ "$(loudest 0.3)" -lt 100 ]; }
+loud() { [ "$(loudest 0.3)" -gt 2000 ]; }
+# Presses the mute button, waits up to 5 s for the sound to turn $1 (quiet
+# or loud), and says how loud it is then over 1.5 s.
 toggle_mute() {
   xdotool mousemove 81 667 click 1
-  sleep 0.5
+  wait_until 5 "$1" || true
   loudest 1.5
 }
 # Clicks row $1, waits for its stage ($2), and says how loud it plays.
@@ -40,12 +43,12 @@ play_row() {
 e2e_start
 heard=$(play_row 1 192,0,0)
 [ "$heard" -gt 2000 ] || fail "the first program's tone is not heard ($heard)"
-heard=$(toggle_mute)
+heard=$(toggle_mute quiet)
 [ "$heard" -lt 100 ] || fail "muting left the tone at $heard"
 heard=$(play_row 2 192,192,0)
 [ "$heard" -lt 100 ] || fail "muted, the second program played its tone at $heard"
 heard=$(play_row 1 192,0,0)
 [ "$heard" -lt 100 ] || fail "muted, the first program played its tone at $heard"
-heard=$(toggle_mute)
+heard=$(toggle_mute loud)
 [ "$heard" -gt 2000 ] || fail "unmuted, the tone is not back ($heard)"
 echo "PASS: muted, no program change brought the sound back; unmuted, it is there"
