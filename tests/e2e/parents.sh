@@ -56,7 +56,7 @@ holds_for 2 thumb_x "$thumb" || fail "the program moved during the rest (thumb f
 [ "$(first_line "$app/cons/lishi.inb")" = "$first" ] || fail "a program started during the rest"
 # A drag of the position bar's thumb to its far end: the thumb goes back,
 # and the program stays.
-xdotool mousemove $((thumb + 3)) 665 mousedown 1 mousemove 400 665 sleep 0.3 mousemove 490 665 sleep 0.3 mouseup 1 mousemove 700 400
+drag_thumb "$thumb" 490
 comes_to 2 thumb_x "$thumb" && holds_for 2 thumb_x "$thumb" || fail "the drag moved the program during the rest (thumb from $thumb to $(thumb_x))"
 e2e_stop
 
