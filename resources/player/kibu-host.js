@@ -406,6 +406,9 @@ function kibuOptions(options, base) {
     return options;
 }
 
+// The load under way in each player, which the next one waits for.
+const kibuLoads = new WeakMap();
+
 // Starts a load in a fresh engine instance: awake, at full resolution.
 // how: { hosted, base, name, rate }.
 function kibuLoad(generation, options, how) {
@@ -413,7 +416,14 @@ function kibuLoad(generation, options, how) {
     kibuWake();
     kibuDetailReset(how.rate);
     const player = kibuState.player;
-    kibuState.api.load(kibuOptions(options, how.base)).then(() => {
+    const api = kibuState.api;
+    // One load at a time in an instance: a load begun while the one before
+    // is still under way (the engine compiles its code for the first) can
+    // end with that movie's stage colour under this one.
+    const start = () => api.load(kibuOptions(options, how.base));
+    const loading = (kibuLoads.get(player) || Promise.resolve()).then(start, start);
+    kibuLoads.set(player, loading);
+    loading.then(() => {
         if (kibuState.player !== player)
             return; // a waiting instance took the stage's place meanwhile
         kibuLoadDone();
