@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QLoggingCategory>
 #include <QSaveFile>
 #include <QStackedWidget>
 #include <QTemporaryDir>
@@ -24,6 +25,9 @@
 #include <QtConcurrent>
 #include <algorithm>
 #include <utility>
+
+// Said only when asked for (QT_LOGGING_RULES="kibu.engine.info=true").
+Q_LOGGING_CATEGORY(lcEngine, "kibu.engine", QtWarningMsg)
 
 namespace {
 
@@ -209,6 +213,7 @@ void RuffleFlashPlayer::flushPending() {
 void RuffleFlashPlayer::onPageReady() {
     if (!m_failure.isEmpty())
         return;
+    qCInfo(lcEngine) << "engine page ready";
     m_ready = true;
     m_startedOnce = true;
     // A fresh page knows nothing of what the window set on the last one.

@@ -36,12 +36,14 @@ e2e_setup() {
 # Nothing listens on port 9: pages and downloads fail at once, unless a
 # test serves content (e2e_serve, then web_base or download_base) first.
 e2e_start() {
-  "$player" ${app:+--app-dir "$app"} --web-base "${web_base:-http://127.0.0.1:9/}" \
+  QT_LOGGING_RULES="kibu.engine.info=true" "$player" ${app:+--app-dir "$app"} \
+    --web-base "${web_base:-http://127.0.0.1:9/}" \
     --download-base "${download_base:-http://127.0.0.1:9/}" ${KIBU_E2E_ARGS:-} >"$work/player.log" 2>&1 &
   pid=$!
   trap e2e_stop EXIT
   timeout 30 xdotool search --sync --name 'Kibu播放器1.3' >/dev/null || fail "no main window"
-  sleep 4 # the engine page
+  # The engine's page, once the player says it is ready.
+  wait_until 30 grep -q 'engine page ready' "$work/player.log" || fail "the engine page did not load"
 }
 
 # Ends the player and whatever the test started beside it ($e2e_helpers).
