@@ -11,6 +11,18 @@
 
 using Action = AppOptions::Parsed::Action;
 
+// Writes bytes to path, making its folder; false when it cannot.
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile out(path);
+    return QDir().mkpath(QFileInfo(path).path()) && out.open(QIODevice::WriteOnly) &&
+           out.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString& path) {
+    QFile in(path);
+    return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray("<unreadable>");
+}
+
 class TestAppOptions : public QObject {
     Q_OBJECT
 
@@ -145,29 +157,21 @@ private slots:
         QFETCH(QByteArray, expected);
         QTemporaryDir dir;
         const QString defaults = dir.filePath("defaults"), user = dir.filePath("user");
-        const auto ship = [&](const QByteArray& bytes) {
-            QVERIFY(QDir(defaults).mkpath(QFileInfo(file).path()));
-            QFile out(defaults + '/' + file);
-            QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
-        };
         QString error;
-        ship("v1");
+        QVERIFY(writeFile(defaults + '/' + file, "v1"));
         QVERIFY2(Installation::provision(defaults, user, &error), qPrintable(error));
         QVERIFY(QFileInfo(user + "/res/fla").isDir());
         QVERIFY(QFileInfo(user + QStringLiteral("/自定义节目")).isDir());
         if (users == "-") {
             QVERIFY(QFile::remove(user + '/' + file));
         } else if (!users.isEmpty()) {
-            QFile mine(user + '/' + file);
-            QVERIFY(mine.open(QIODevice::WriteOnly) && mine.write(users) > 0);
+            QVERIFY(writeFile(user + '/' + file, users));
         }
         if (QByteArray(QTest::currentDataTag()).contains("before the record"))
             QVERIFY(QFile::remove(user + '/' + Installation::kShipped));
-        ship("v2");
+        QVERIFY(writeFile(defaults + '/' + file, "v2"));
         QVERIFY2(Installation::provision(defaults, user, &error), qPrintable(error));
-        QFile after(user + '/' + file);
-        QVERIFY(after.open(QIODevice::ReadOnly));
-        QCOMPARE(after.readAll(), expected);
+        QCOMPARE(readFile(user + '/' + file), expected);
     }
 
     // A folder made by an earlier version, which kept no record of what it
@@ -190,19 +194,12 @@ private slots:
         for (const QByteArray version : {"v1", "v2", "v3"})
             history += QCryptographicHash::hash(version, QCryptographicHash::Sha256).toHex() +
                        "  cons/b01.inb\n";
-        const auto write = [](const QString& path, const QByteArray& bytes) {
-            QVERIFY(QDir().mkpath(QFileInfo(path).path()));
-            QFile out(path);
-            QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
-        };
-        write(defaults + "/cons/b01.inb", "v3");
-        write(defaults + '/' + Installation::kEverShipped, history);
-        write(user + "/cons/b01.inb", held);
+        QVERIFY(writeFile(defaults + "/cons/b01.inb", "v3"));
+        QVERIFY(writeFile(defaults + '/' + Installation::kEverShipped, history));
+        QVERIFY(writeFile(user + "/cons/b01.inb", held));
         QString error;
         QVERIFY2(Installation::provision(defaults, user, &error), qPrintable(error));
-        QFile after(user + "/cons/b01.inb");
-        QVERIFY(after.open(QIODevice::ReadOnly));
-        QCOMPARE(after.readAll(), expected);
+        QCOMPARE(readFile(user + "/cons/b01.inb"), expected);
         QVERIFY(!QFileInfo::exists(user + '/' + Installation::kEverShipped));
     }
 

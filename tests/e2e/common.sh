@@ -63,10 +63,13 @@ e2e_serve() {
 
 # Waits up to 60 s for program $1 to be in the cache with its part gone.
 wait_whole() {
-  for _ in $(seq 600); do
-    [ -s "$app/res/fla/$1.swf" ] && [ ! -e "$app/res/fla/$1.swf.part" ] && return 0
-    sleep 0.1
-  done
+  whole() { [ -s "$app/res/fla/$1.swf" ] && [ ! -e "$app/res/fla/$1.swf.part" ]; }
+  wait_until 60 whole "$1" || true
+}
+
+# Whether program $1's part holds $2 bytes or more.
+part_holds() {
+  [ "$(stat -c %s "$app/res/fla/$1.swf.part" 2>/dev/null || echo 0)" -ge "$2" ]
 }
 
 # The whole title of a window whose title begins with $1, as the window
@@ -98,12 +101,7 @@ player_area_sum() {
 
 # Waits up to $1 seconds for the pixel at $2,$3 to be $4.
 wait_for_pixel() {
-  local i
-  for i in $(seq $(($1 * 5))); do
-    [ "$(screen_pixel "$2" "$3")" = "$4" ] && return 0
-    sleep 0.2
-  done
-  return 1
+  wait_until "$1" prints "screen_pixel $2 $3" "$4"
 }
 
 # Waits up to $1 seconds for the command after it to succeed.
@@ -116,26 +114,13 @@ wait_until() {
   done
 }
 
-# Waits up to $1 seconds for command $2 to print $3.
-comes_to() {
-  wait_until "$1" prints "$2" "$3"
-}
+# Whether command $1 (split at blanks) prints $2, or not.
 prints() { [ "$($1)" = "$2" ]; }
 prints_other() { [ "$($1)" != "$2" ]; }
 
 # Whether the player area changes within 5 s: the program moves.
 moving() {
   wait_until 5 prints_other player_area_sum "$(player_area_sum)"
-}
-
-# Whether the player area holds still for a second, within 10 s.
-comes_to_rest() {
-  local until=$((SECONDS + 10)) sum
-  while [ $SECONDS -lt "$until" ]; do
-    sum=$(player_area_sum)
-    holds_for 1 player_area_sum "$sum" && return 0
-  done
-  return 1
 }
 
 # Row $1 of the main list, as a checksum of a fresh screenshot.
@@ -173,14 +158,11 @@ holds_for() {
 # Waits up to $1 seconds for the information strip to show dark text (the
 # offline page's words, or a page's).
 wait_for_strip_text() {
-  local i
-  for i in $(seq $(($1 * 5))); do
+  strip_text() {
     import -window root "$work/strip.png"
-    [ "$(convert "$work/strip.png" -crop 1000x19+6+690 -colorspace gray -format '%[fx:minima<0.5]' info:)" = 1 ] &&
-      return 0
-    sleep 0.2
-  done
-  return 1
+    [ "$(convert "$work/strip.png" -crop 1000x19+6+690 -colorspace gray -format '%[fx:minima<0.5]' info:)" = 1 ]
+  }
+  wait_until "$1" strip_text
 }
 
 # The first category's first two programs in the cache: a red and a yellow
@@ -200,13 +182,8 @@ square_x() {
 
 # Waits up to $1 seconds for the orange square to be at $2 or further.
 past() {
-  local until=$((SECONDS + $1)) x
-  while [ $SECONDS -lt "$until" ]; do
-    x=$(square_x)
-    [ "${x:-0}" -ge "$2" ] && return 0
-    sleep 0.2
-  done
-  return 1
+  square_at() { local x; x=$(square_x); [ "${x:-0}" -ge "$1" ]; }
+  wait_until "$1" square_at "$2"
 }
 
 # Where the position bar's thumb begins, in screen pixels (the bar's one

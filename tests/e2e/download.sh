@@ -72,10 +72,9 @@ wait "$pid" 2>/dev/null || true
 NGINX_RATE=2m e2e_serve "$work/server"
 head -c 8000000 /dev/urandom >"$(program 4)"
 name=$(basename "$(program 4)" .swf)
-holds() { [ "$(stat -c %s "$app/res/fla/$name.swf.part" 2>/dev/null || echo 0)" -ge "$1" ]; }
 e2e_start
 xdotool mousemove 900 136 click 1
-wait_until 30 holds 2000000 || fail "the download of row 4 never reached 2 MB"
+wait_until 30 part_holds "$name" 2000000 || fail "the download of row 4 never reached 2 MB"
 head -c 8000000 /dev/urandom >"$work/swapped.swf"
 touch -d '+1 minute' "$work/swapped.swf"
 mv "$work/swapped.swf" "$(program 4)"

@@ -57,7 +57,7 @@ holds_for 2 thumb_x "$thumb" || fail "the program moved during the rest (thumb f
 # A drag of the position bar's thumb to its far end: the thumb goes back,
 # and the program stays.
 drag_thumb "$thumb" 490
-comes_to 2 thumb_x "$thumb" && holds_for 2 thumb_x "$thumb" || fail "the drag moved the program during the rest (thumb from $thumb to $(thumb_x))"
+wait_until 2 prints thumb_x "$thumb" && holds_for 2 thumb_x "$thumb" || fail "the drag moved the program during the rest (thumb from $thumb to $(thumb_x))"
 e2e_stop
 
 # 24 frames a second, the orange square one stage pixel further each frame.

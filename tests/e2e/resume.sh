@@ -22,18 +22,13 @@ head -c 1048576 /dev/urandom >"$work/server/$folder/fla/$third.swf"
 # A link of about 2 MB/s, so that the download takes a while.
 NGINX_RATE=2m e2e_serve "$work/server"
 log="$work/nginx/logs/access.log"
-part="$app/res/fla/$first.swf.part"
 
 # Clicks row $1 and kills the player once its part holds $2 bytes.
 kill_at() {
-  local part="$app/res/fla/$(sed -n "${1}p" "$demo/catalogue/b01.txt" | tr -d '\r').swf.part"
   e2e_start
   xdotool mousemove 900 $((82 + 18 * ($1 - 1))) click 1
-  for _ in $(seq 300); do
-    [ "$(stat -c %s "$part" 2>/dev/null || echo 0)" -ge "$2" ] && break
-    sleep 0.1
-  done
-  [ "$(stat -c %s "$part")" -ge "$2" ] || fail "the download of row $1 never reached $2 bytes"
+  wait_until 30 part_holds "$(sed -n "${1}p" "$demo/catalogue/b01.txt" | tr -d '\r')" "$2" ||
+    fail "the download of row $1 never reached $2 bytes"
   kill -9 "$pid"
   wait "$pid" 2>/dev/null || true
 }
