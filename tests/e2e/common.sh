@@ -41,7 +41,7 @@ e2e_start() {
     --download-base "${download_base:-http://127.0.0.1:9/}" ${KIBU_E2E_ARGS:-} >"$work/player.log" 2>&1 &
   pid=$!
   trap e2e_stop EXIT
-  timeout 30 xdotool search --sync --name 'Kibu播放器1.3' >/dev/null || fail "no main window"
+  wait_window 30 --name 'Kibu播放器1.3' || fail "no main window"
   # The engine's page, once the player says it is ready.
   wait_until 30 grep -q 'engine page ready' "$work/player.log" || fail "the engine page did not load"
 }
@@ -76,7 +76,8 @@ part_holds() {
 # system holds it (_NET_WM_NAME), after waiting up to 10 s for one.
 window_title() {
   local id
-  id=$(timeout 10 xdotool search --sync --name "^$1" | head -n1) || return 1
+  wait_window 10 --name "^$1" || return 1
+  id=$(find_windows --name "^$1" | head -n1)
   xprop -id "$id" _NET_WM_NAME | sed -n 's/^_NET_WM_NAME(UTF8_STRING) = "\(.*\)"$/\1/p'
 }
 
@@ -129,9 +130,33 @@ row_sum() {
   convert "$work/row.png" -crop 160x16+870+$((74 + 18 * ($1 - 1))) +repage rgb:- | md5sum | cut -d' ' -f1
 }
 
+# The ids of the windows that `xdotool search "$@"` finds. A window that
+# goes away while xdotool reads it (a menu closing) ends xdotool with
+# BadWindow, so a search that fails is made again; one that finds nothing
+# fails each time and takes half a second.
+find_windows() {
+  local out
+  for _ in 1 2 3 4 5; do
+    if out=$(xdotool search "$@" 2>/dev/null); then
+      printf '%s\n' "$out"
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 1
+}
+
+# Waits up to $1 seconds for a window that `xdotool search` with the
+# arguments after it finds.
+wait_window() {
+  local seconds=$1
+  shift
+  wait_until "$seconds" find_windows "$@" >/dev/null
+}
+
 # How many windows of the player are on the screen (menus, messages).
 shown_windows() {
-  xdotool search --onlyvisible --pid "$pid" 2>/dev/null | wc -l
+  find_windows --onlyvisible --pid "$pid" | wc -l
 }
 
 # Drags the position bar's thumb from $1 to $2 in steps, as a hand does,

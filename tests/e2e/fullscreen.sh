@@ -28,7 +28,7 @@ done
 [ "$(screen_pixel 983 677)" != 192,0,0 ] || fail "the way back is not shown"
 
 xdotool mousemove 944 664 click 1 # where 设置 was
-if timeout 3 xdotool search --sync --name '^设置' >/dev/null; then
+if wait_window 3 --name '^设置'; then
   fail "a click on the full-screen program opened the settings"
 fi
 xdotool mousemove 864 664 click 1 # where 收藏 was

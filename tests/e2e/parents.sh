@@ -26,7 +26,7 @@ wait_for_pixel 10 864 664 192,0,0 || fail "no full screen"
 # Space presses the focused way back when the lock is off (fullscreen.sh).
 xdotool key Escape space
 holds_for 1 "screen_pixel 864 664" 192,0,0 || fail "a key left the locked full screen"
-if timeout 2 xdotool search --sync --name '^家长确认' >/dev/null; then
+if wait_window 2 --name '^家长确认'; then
   fail "a key reached the way back" # no key reaches the locked window
 fi
 xdotool mousemove 983 677 click 1 # 返回: the parents' question

@@ -7,7 +7,7 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 e2e_begin "$@"
 e2e_start
-main=$(xdotool search --onlyvisible --name 'Kibu播放器1\.3')
+main=$(find_windows --onlyvisible --name 'Kibu播放器1\.3')
 
 # Whether the main window has the keyboard's focus and stands over the
 # covering one (the window system lists the top window first).
@@ -20,7 +20,8 @@ in_front() {
 xmessage -geometry 1280x800+0+0 'a window over the player' >/dev/null 2>&1 &
 cover_pid=$!
 trap 'kill $cover_pid 2>/dev/null; e2e_stop' EXIT
-cover=$(timeout 10 xdotool search --sync --onlyvisible --name '^xmessage$' | head -n1)
+wait_window 10 --onlyvisible --name '^xmessage$' || fail "no covering window"
+cover=$(find_windows --onlyvisible --name '^xmessage$' | head -n1)
 xdotool windowfocus --sync "$cover"
 ! in_front || fail "the covered player counts as in front"
 
@@ -34,7 +35,7 @@ done
 kill -0 "$second" 2>/dev/null && fail "the second start still runs after 2 s"
 wait "$second" || fail "the second start ended with $?"
 kill -0 "$pid" || fail "the first player has ended"
-[ "$(xdotool search --onlyvisible --name 'Kibu播放器1\.3' | wc -l)" -eq 1 ] ||
+[ "$(find_windows --onlyvisible --name 'Kibu播放器1\.3' | wc -l)" -eq 1 ] ||
   fail "not one main window"
 for _ in $(seq 50); do
   in_front && break

@@ -48,12 +48,12 @@ unset XDG_DATA_HOME
 [ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
 user="$HOME/.local/share/kibu-player"
 start() {
-  "$root/usr/bin/kibu-player" --web-base http://127.0.0.1:9/ --download-base http://127.0.0.1:9/ \
+  QT_LOGGING_RULES="kibu.engine.info=true" "$root/usr/bin/kibu-player" --web-base http://127.0.0.1:9/ --download-base http://127.0.0.1:9/ \
     >"$work/player.log" 2>&1 &
   pid=$!
   trap 'kill $pid 2>/dev/null || true' EXIT
-  timeout 30 xdotool search --sync --name 'Kibu播放器1.3' >/dev/null || fail "no main window"
-  sleep 3
+  wait_window 30 --name 'Kibu播放器1.3' || fail "no main window"
+  wait_until 30 grep -q 'engine page ready' "$work/player.log" || fail "the engine page did not load"
 }
 start
 for n in $(seq -w 1 14); do [ -s "$user/cons/b$n.inb" ] || fail "no cons/b$n.inb in the user's folder"; done
@@ -68,16 +68,19 @@ red=$(convert "$work/shot.png" -crop 56x14+9+54 -fx '(r>0.8 && g<0.4) ? 1 : 0' -
 # A favourite added in the first run stays for the second.
 first=$(head -n1 "$demo/catalogue/b01.txt" | tr -d '\r')
 "$swfgen" --frames 600 --size 550x400 --background 00C000 "$user/res/fla/$first.swf"
+row=$(row_sum 1)
 xdotool mousemove 109 35 click 1 # category 2, then back to 1: the row is present now
-sleep 1
+wait_until 10 prints_other "row_sum 1" "$row" || fail "category 2 does not show"
+row=$(row_sum 1)
 xdotool mousemove 37 35 click 1
-sleep 1
+wait_until 10 prints_other "row_sum 1" "$row" || fail "category 1 does not show again"
+windows=$(shown_windows)
 xdotool mousemove 900 82 click 3
-sleep 1
+wait_until 10 prints_other shown_windows "$windows" || fail "no menu"
 xdotool key Down Down Down Return # 加入收藏
-timeout 10 xdotool search --sync --name '^Kibu播放器$' >/dev/null || fail "no success message"
+wait_window 10 --name '^Kibu播放器$' || fail "no success message"
 xdotool key Return
-sleep 1
+wait_until 10 prints shown_windows "$windows" || fail "the message stays"
 kill "$pid"
 wait "$pid" 2>/dev/null || true
 start
