@@ -68,7 +68,7 @@ class TestEngine : public QObject {
 
     // What the engine traces playing a movie by itself, in a page of its
     // own, with the program's folder as its base.
-    QStringList tracesPlayedDirectly(const QString& path) {
+    QStringList tracesPlayedDirectly(const QString& path, int expected) {
         const QUrl engine = QUrl::fromLocalFile(QStringLiteral(KIBU_ENGINE_DIR) + u'/');
         const QFileInfo file(path);
         const QString page =
@@ -98,7 +98,7 @@ class TestEngine : public QObject {
         QStringList traces;
         QElapsedTimer t;
         t.start();
-        while (t.elapsed() < 6000 && traces.size() < 9) {
+        while (t.elapsed() < 6000 && traces.size() < expected) {
             view.page()->runJavaScript(
                 QStringLiteral("JSON.stringify(window.traces || [])"), [&](const QVariant& v) {
                     traces.clear();
@@ -113,13 +113,14 @@ class TestEngine : public QObject {
 
     // What the program traces through the player (started and playing) and
     // played directly, in the same run.
-    void tracesBothWays(const QString& program, QStringList* hosted, QStringList* direct) {
+    void tracesBothWays(const QString& program, int expected, QStringList* hosted,
+                        QStringList* direct) {
         m_player->setTraceForwarding(true);
         auto connection = connect(m_player, &RuffleFlashPlayer::traced, this,
                                   [hosted](const QString& m) { hosted->append(m); });
         m_player->setMovie(program);
         m_player->play();
-        *direct = tracesPlayedDirectly(program);
+        *direct = tracesPlayedDirectly(program, expected);
         waitFor([&] { return hosted->size() >= direct->size(); }, 8000);
         disconnect(connection);
         m_player->setTraceForwarding(false);
@@ -247,7 +248,7 @@ private slots:
                   "20:load=companion.swf,_level0"});
 
         QStringList hosted, direct;
-        tracesBothWays(program, &hosted, &direct);
+        tracesBothWays(program, 9, &hosted, &direct);
 
         QCOMPARE(direct.size(), 9);
         QVERIFY2(direct.mid(0, 2) == QStringList({"_level0", "/"}), qPrintable(direct.join(u',')));
@@ -260,6 +261,45 @@ private slots:
         QVERIFY(waitFor([this] { return m_player->totalFrames() == 240; }, 3000));
         m_player->gotoFrame(80);
         QVERIFY(waitFor([this] { return std::abs(m_player->frameNum() - 80) <= 2; }, 3000));
+    }
+
+    // A program that loads a movie into each of two clips of its own, the
+    // clips locking their roots: each movie traces what it traces played
+    // directly, in its order, and the movies loaded have started before the
+    // program's line half a second on. (Which of the two starts first, and
+    // whether before the program's next frame or two, depends on when each
+    // load ends, played directly too.)
+    void loadsMoviesIntoItsClipsAsTheEngineDoes() {
+        const QStringList children = {QStringLiteral("left"), QStringLiteral("right")};
+        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("clips")));
+        QString options = QStringLiteral("--version 8 --frames 10 --rate 12 --stop-at 7 "
+                                         "--action 1:trace=main --action 7:trace=main-7");
+        for (const QString& child : children) {
+            movie(QStringLiteral("clips/%1.swf").arg(child),
+                  QStringLiteral("--version 8 --frames 5 --rate 12 --stop-at 2 --action "
+                                 "1:trace=%1 --action 1:trace-expr=_root --action 2:trace=%1-2")
+                      .arg(child));
+            options += QStringLiteral(" --action 1:clip=%1,%2 --action 1:lockroot=%1 "
+                                      "--action 1:load-clip=%1.swf,%1")
+                           .arg(child)
+                           .arg(children.indexOf(child) + 1);
+        }
+        const QString program = movie(QStringLiteral("clips/main.swf"), options);
+
+        QStringList hosted, direct;
+        tracesBothWays(program, 8, &hosted, &direct);
+        for (const QStringList& traces : {direct, hosted}) {
+            const QString all = traces.join(u',');
+            QCOMPARE(traces.size(), 8);
+            QVERIFY2(traces.first() == QLatin1String("main") && traces.last() == "main-7",
+                     qPrintable(all));
+            for (const QString& child : children) {
+                const qsizetype at = traces.indexOf(child);
+                QVERIFY2(at > 0 && traces.value(at + 1) == "_level0." + child &&
+                             traces.indexOf(child + "-2") > at + 1,
+                         qPrintable(all));
+            }
+        }
     }
 
     // The host hands over at a rate of its own; the program then keeps its
@@ -408,7 +448,7 @@ private slots:
                       .arg(compression)
                       .arg(rootId));
         QStringList hosted, direct;
-        tracesBothWays(program, &hosted, &direct);
+        tracesBothWays(program, 5, &hosted, &direct);
         QCOMPARE(direct, (QStringList{"stage 24", "frame 1", "[object Main]", "three", "frame 6"}));
         QCOMPARE(hosted, direct);
 

@@ -19,6 +19,9 @@
 //   new=CLASS.METHOD,ARG...  new CLASS().METHOD(ARG, ...): numbers and
 //                     true/false as such, anything else as a string
 //   set=NAME,VALUE    NAME = "VALUE" on the timeline
+//   clip=NAME,DEPTH   this.createEmptyMovieClip(NAME, DEPTH)
+//   load-clip=URL,CLIP  loadMovie(URL, CLIP): into the clip CLIP names
+//   lockroot=NAME     NAME._lockroot = true
 //
 // --busy N makes a busy cartoon scene of N gradient shapes; --frame-code
 // shows the frame number as stripes a screenshot can read; --trace-time
@@ -146,6 +149,23 @@ bool addAction(const QString& what, Swf::ActionWriter& a) {
         if (comma < 0)
             return false;
         a.pushString(arg.left(comma)).pushString(arg.mid(comma + 1)).setVariable();
+    } else if (kind == QLatin1String("clip")) {
+        const qsizetype comma = arg.indexOf(u',');
+        bool ok = false;
+        const int depth = arg.mid(comma + 1).toInt(&ok);
+        if (comma < 1 || !ok)
+            return false;
+        a.pushInt(depth).pushString(arg.left(comma)).pushInt(2);
+        a.pushString(QStringLiteral("this")).getVariable();
+        a.pushString(QStringLiteral("createEmptyMovieClip")).callMethod().pop();
+    } else if (kind == QLatin1String("load-clip")) {
+        const qsizetype comma = arg.lastIndexOf(u',');
+        if (comma < 0)
+            return false;
+        a.pushString(arg.left(comma)).pushString(arg.mid(comma + 1)).getUrl2(a.kTargetIsClip);
+    } else if (kind == QLatin1String("lockroot")) {
+        a.pushString(arg).getVariable().pushString(QStringLiteral("_lockroot")).pushBool(true);
+        a.setMember();
     } else {
         return false;
     }

@@ -129,6 +129,9 @@ ActionWriter& ActionWriter::setVariable() {
 ActionWriter& ActionWriter::getMember() {
     return record(0x4E, {});
 }
+ActionWriter& ActionWriter::setMember() {
+    return record(0x4F, {});
+}
 ActionWriter& ActionWriter::callMethod() {
     return record(0x52, {});
 }

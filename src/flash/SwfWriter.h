@@ -43,6 +43,7 @@ public:
     ActionWriter& getVariable();  // 0x1C
     ActionWriter& setVariable();  // 0x1D: name, value
     ActionWriter& getMember();    // 0x4E
+    ActionWriter& setMember();    // 0x4F: object, name, value
     ActionWriter& callMethod();   // 0x52
     ActionWriter& callFunction(); // 0x3D
     ActionWriter& returnValue();  // 0x3E
