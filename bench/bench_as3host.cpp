@@ -4,9 +4,9 @@
 //
 //   build/bench/bench_as3host
 
-#include "flash/AbcWriter.h"
-#include "flash/As3Host.h"
-#include "flash/SwfWriter.h"
+#include "swf/AbcWriter.h"
+#include "swf/As3Host.h"
+#include "swf/SwfWriter.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>

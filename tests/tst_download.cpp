@@ -1,10 +1,10 @@
 #include "support/FaultServer.h"
 #include "support/TestCa.h"
 
+#include "base/FileOps.h"
 #include "net/ChunkDownload.h"
 #include "net/ContentRange.h"
 #include "net/FileDownload.h"
-#include "net/FileOps.h"
 #include "net/NetworkSetup.h"
 #include "net/PartialFiles.h"
 #include "net/PipelineDepth.h"

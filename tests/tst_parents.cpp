@@ -6,15 +6,15 @@
 #include "support/FormHarness.h"
 #include "support/TempAppFolder.h"
 
-#include "flash/SwfWriter.h"
-#include "parents/ParentsControls.h"
-#include "parents/ParentsDialog.h"
 #include "parents/ParentsGate.h"
-#include "parents/ParentsGateDialog.h"
 #include "parents/ParentsSettings.h"
 #include "parents/RestClock.h"
-#include "parents/RestPicture.h"
 #include "parents/ResumeStore.h"
+#include "parentsui/ParentsControls.h"
+#include "parentsui/ParentsDialog.h"
+#include "parentsui/ParentsGateDialog.h"
+#include "parentsui/RestPicture.h"
+#include "swf/SwfWriter.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,8 +1,8 @@
-#include "flash/AbcReader.h"
-#include "flash/AbcWriter.h"
-#include "flash/As3Host.h"
-#include "flash/SwfInfo.h"
-#include "flash/SwfWriter.h"
+#include "swf/AbcReader.h"
+#include "swf/AbcWriter.h"
+#include "swf/As3Host.h"
+#include "swf/SwfInfo.h"
+#include "swf/SwfWriter.h"
 
 #include <QFile>
 #include <QRandomGenerator>

@@ -27,8 +27,8 @@
 // shows the frame number as stripes a screenshot can read; --trace-time
 // traces each frame with its getTimer().
 
-#include "flash/AbcWriter.h"
-#include "flash/SwfWriter.h"
+#include "swf/AbcWriter.h"
+#include "swf/SwfWriter.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

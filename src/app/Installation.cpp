@@ -1,6 +1,6 @@
 #include "Installation.h"
 
-#include "net/FileOps.h"
+#include "base/FileOps.h"
 
 #include <QCryptographicHash>
 #include <QDir>

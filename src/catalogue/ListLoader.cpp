@@ -3,25 +3,14 @@
 #include "CategoryTable.h"
 #include "ProgramName.h"
 #include "TextFile.h"
-
-#include <QFile>
-#include <QFileInfo>
+#include "base/Placeholder.h"
 
 namespace ListLoader {
 
 QString markedRow(const QString& name, const QString& cacheFolder) {
     const auto path = ProgramName::swfPath(cacheFolder, name);
-    bool present = false;
-    if (path) {
-        const QFileInfo info(*path);
-        if (info.isFile()) {
-            if (info.size() == 0)
-                QFile::remove(*path);
-            else
-                present = true;
-        }
-    }
-    return present ? ProgramName::presentRow(name) : ProgramName::missingRow(name);
+    return path && Placeholder::holdsProgram(*path) ? ProgramName::presentRow(name)
+                                                    : ProgramName::missingRow(name);
 }
 
 Result load(const QString& listFilePath, const QString& cacheFolder) {

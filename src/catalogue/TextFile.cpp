@@ -1,7 +1,8 @@
 #include "TextFile.h"
 
+#include "base/FileOps.h"
+
 #include <QFile>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -177,13 +178,7 @@ bool rewrite(const QString& path, const QStringList& lines, QString* error) {
     QByteArray bytes;
     if (!encodeLines(lines, &bytes, error))
         return false;
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit()) {
-        if (error)
-            *error = describe(f);
-        return false;
-    }
-    return true;
+    return FileOps::writeAtomically(path, bytes, error);
 }
 
 bool append(const QString& path, const QString& line, QString* error) {

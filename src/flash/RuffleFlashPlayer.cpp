@@ -1,8 +1,9 @@
 #include "RuffleFlashPlayer.h"
 
-#include "flash/As3Host.h"
+#include "base/FileOps.h"
 #include "flash/GuestPage.h"
-#include "flash/HostMovie.h"
+#include "swf/As3Host.h"
+#include "swf/HostMovie.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,7 +13,6 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLoggingCategory>
-#include <QSaveFile>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -69,11 +69,7 @@ QString rewriteInto(const QString& program, const QString& copy) {
     const std::optional<QByteArray> rewritten = As3Host::rewrite(in.readAll());
     if (!rewritten || !QDir().mkpath(QFileInfo(copy).absolutePath()))
         return {};
-    QSaveFile out(copy);
-    if (!out.open(QIODevice::WriteOnly) || out.write(*rewritten) != rewritten->size() ||
-        !out.commit())
-        return {};
-    return copy;
+    return FileOps::writeAtomically(copy, *rewritten) ? copy : QString();
 }
 
 } // namespace

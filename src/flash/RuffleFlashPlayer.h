@@ -1,7 +1,7 @@
 #pragma once
 
 #include "FlashPlayer.h"
-#include "SwfInfo.h"
+#include "swf/SwfInfo.h"
 
 #include <QElapsedTimer>
 #include <QObject>

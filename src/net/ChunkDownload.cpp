@@ -1,10 +1,10 @@
 #include "ChunkDownload.h"
 
 #include "ContentRange.h"
-#include "FileOps.h"
 #include "NetworkSetup.h"
 #include "PipelinedTransport.h"
 #include "QtRangeTransport.h"
+#include "base/FileOps.h"
 
 #include <QNetworkAccessManager>
 #include <QSet>

@@ -27,9 +27,9 @@ class ChunkDownload : public QObject {
 public:
     // Distance between the first bytes of two full requests.
     static constexpr qint64 kChunkSize = 40960;
-    // How long one answer may take once it is the next one due: 480 polls
-    // of 50 ms.
-    static constexpr int kRequestLimitMs = 480 * 50;
+    // How long the answer due next may take, counted from when it became
+    // due (the one before it arrived, or it was sent).
+    static constexpr int kRequestLimitMs = 24000;
     // Larger files are refused before anything is written.
     static constexpr qint64 kMaxTotal = qint64(1) << 30;
     // Answers carry at most one chunk; an error page may be somewhat larger,
@@ -51,12 +51,6 @@ public:
         Cancelled,
     };
     Q_ENUM(Outcome)
-
-    // What an earlier download of the same file left in the output file.
-    struct Resume {
-        qint64 from = 0; // the output holds bytes 0 .. from - 1 (a chunk boundary)
-        RemoteFile file; // what the server said of the file back then
-    };
 
     // outputPath receives the bytes; what becomes of it afterwards is the
     // caller's.

@@ -1,6 +1,6 @@
 #include "FileDownload.h"
 
-#include "FileOps.h"
+#include "base/FileOps.h"
 
 FileDownload::FileDownload(QNetworkAccessManager* network, const QUrl& url, QString tempPath,
                            QString finalPath, QObject* parent)

@@ -6,8 +6,8 @@
 
 namespace NetworkSetup {
 
-std::unique_ptr<QNetworkAccessManager> makeAccessManager(QObject* parent) {
-    auto network = std::make_unique<QNetworkAccessManager>(parent);
+std::unique_ptr<QNetworkAccessManager> makeAccessManager() {
+    auto network = std::make_unique<QNetworkAccessManager>();
     // A server that moves its programs answers with a redirect; Qt's default
     // follows it unless it leads from https to http.
     network->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);

@@ -12,8 +12,9 @@
 namespace NetworkSetup {
 
 // The access manager for downloads and pages: the system's proxy answer
-// per address, Qt's own redirect and TLS handling.
-std::unique_ptr<QNetworkAccessManager> makeAccessManager(QObject* parent = nullptr);
+// per address, Qt's own redirect and TLS handling. The caller owns it
+// alone: it has no parent.
+std::unique_ptr<QNetworkAccessManager> makeAccessManager();
 
 // Whether requests for url reach its server with nothing between (no
 // proxy), so that several may wait at once on one connection. A proxy set

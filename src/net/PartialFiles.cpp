@@ -1,6 +1,6 @@
 #include "PartialFiles.h"
 
-#include "FileOps.h"
+#include "base/FileOps.h"
 
 #include <QDir>
 #include <QFile>

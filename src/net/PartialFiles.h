@@ -18,11 +18,6 @@ namespace PartialFiles {
 QString dataPath(const QString& cachePath);
 QString sizePath(const QString& cachePath);
 
-struct Resume {
-    qint64 from = 0;       // the last whole chunk boundary the part holds
-    RemoteFile file;       // what the server said when the part began
-    bool complete = false; // the part holds the whole file
-};
 // Where a download of the program at cachePath may go on; from 0 when
 // there is nothing to go on from, or nothing to tell whether the server's
 // file is still the one the part was taken from.

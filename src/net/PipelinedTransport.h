@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PipelineDepth.h"
 #include "RangeTransport.h"
 
 #include <QPointer>
@@ -17,13 +18,11 @@ class QTcpSocket;
 class PipelinedTransport : public RangeTransport {
     Q_OBJECT
 public:
-    // Requests that may wait at once.
-    static constexpr int kCapacity = 64;
-
     explicit PipelinedTransport(QUrl url, QObject* parent = nullptr);
     ~PipelinedTransport() override;
 
-    int capacity() const override { return kCapacity; }
+    // Requests that may wait at once: as many as a pipeline is ever deep.
+    int capacity() const override { return PipelineDepth::kMax; }
     void ask(const Headers& headers) override;
     void close() override;
 

@@ -1,7 +1,8 @@
 #include "ProgramDownload.h"
 
-#include "FileOps.h"
 #include "PartialFiles.h"
+#include "base/FileOps.h"
+#include "base/Placeholder.h"
 #include "catalogue/ProgramName.h"
 
 #include <QFileInfo>
@@ -55,19 +56,18 @@ void ProgramDownload::start() {
         return;
     }
     QString error;
-    if (!FileOps::createEmpty(m_cachePath, &error)) {
+    if (!Placeholder::make(m_cachePath, &error)) {
         QTimer::singleShot(0, this, [this, error] { cannotSave(error); });
         return;
     }
-    const PartialFiles::Resume resume =
-        PartialFiles::resumePoint(m_cachePath, ChunkDownload::kChunkSize);
+    const Resume resume = PartialFiles::resumePoint(m_cachePath, ChunkDownload::kChunkSize);
     if (resume.complete) {
         // Everything arrived last time; only the rename was missing.
         emit starting();
         QTimer::singleShot(0, this, [this] { onFinished(ChunkDownload::Outcome::Complete); });
         return;
     }
-    m_chunks->start({resume.from, resume.file});
+    m_chunks->start(resume);
 }
 
 void ProgramDownload::cancel() {
@@ -140,7 +140,7 @@ void ProgramDownload::end(Result result, bool keepPart) {
     // the first answer) is nothing to go on from.
     if (!keepPart || QFileInfo(PartialFiles::dataPath(m_cachePath)).size() == 0)
         PartialFiles::remove(m_cachePath);
-    FileOps::deleteIfExists(m_cachePath);
+    Placeholder::drop(m_cachePath);
     emitFinished(result);
 }
 

@@ -18,3 +18,12 @@ struct RemoteFile {
                lastModified == other.lastModified;
     }
 };
+
+// What an earlier download of the same file left: the output holds bytes
+// 0 .. from - 1 (a chunk boundary), taken from the file the server
+// described then; or, complete, the whole file, which needs no request.
+struct Resume {
+    qint64 from = 0;
+    RemoteFile file;
+    bool complete = false;
+};

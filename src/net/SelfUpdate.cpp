@@ -1,8 +1,8 @@
 #include "SelfUpdate.h"
 
 #include "FileDownload.h"
-#include "FileOps.h"
 #include "UpdateOffer.h"
+#include "base/FileOps.h"
 #include "catalogue/TextFile.h"
 
 #include <QCryptographicHash>

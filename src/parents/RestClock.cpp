@@ -1,6 +1,6 @@
 #include "RestClock.h"
 
-#include "net/FileOps.h"
+#include "base/FileOps.h"
 
 #include <QSettings>
 #include <algorithm>

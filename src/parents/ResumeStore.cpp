@@ -1,6 +1,6 @@
 #include "ResumeStore.h"
 
-#include "net/FileOps.h"
+#include "base/FileOps.h"
 
 #include <QFile>
 #include <QJsonArray>

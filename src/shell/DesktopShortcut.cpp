@@ -1,6 +1,6 @@
 #include "DesktopShortcut.h"
 
-#include "net/FileOps.h"
+#include "base/FileOps.h"
 
 #include <QDir>
 

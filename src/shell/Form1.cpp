@@ -10,7 +10,7 @@
 #include "net/DownloadQueue.h"
 #include "net/PartialFiles.h"
 #include "net/ServerAddress.h"
-#include "parents/ParentsControls.h"
+#include "parentsui/ParentsControls.h"
 #include "player/PlayModeButtons.h"
 #include "player/PlayerControls.h"
 #include "shell/Controls.h"

@@ -7,7 +7,7 @@
 #include "catalogue/CategoryTable.h"
 #include "flash/FlashPlayer.h"
 #include "net/DownloadQueue.h"
-#include "parents/ParentsControls.h"
+#include "parentsui/ParentsControls.h"
 #include "player/PlayModeButtons.h"
 #include "player/PlayerControls.h"
 #include "shell/Controls.h"

@@ -1,7 +1,7 @@
 // The ActionScript 3 bytecode inside a program.
 #include "Check.h"
 
-#include "flash/AbcReader.h"
+#include "swf/AbcReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (const auto classes = Abc::readClasses(fuzzBytes(data, size)))

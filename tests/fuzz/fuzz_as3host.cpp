@@ -1,8 +1,8 @@
 // The rewrite of an ActionScript 3 program before it plays.
 #include "Check.h"
 
-#include "flash/As3Host.h"
-#include "flash/SwfInfo.h"
+#include "swf/As3Host.h"
+#include "swf/SwfInfo.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray bytes = fuzzBytes(data, size);

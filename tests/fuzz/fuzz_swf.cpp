@@ -1,7 +1,7 @@
 // A .swf file as a folder or the download server hands it over.
 #include "Check.h"
 
-#include "flash/SwfInfo.h"
+#include "swf/SwfInfo.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray bytes = fuzzBytes(data, size);

@@ -1,7 +1,7 @@
 #include "Fakes.h"
 
-#include "flash/As3Host.h"
-#include "flash/SwfInfo.h"
+#include "swf/As3Host.h"
+#include "swf/SwfInfo.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ParentsSettings.h"
+#include "parents/ParentsSettings.h"
 
 #include <QDialog>
 

@@ -1,4 +1,4 @@
-#include "RestPicture.h"
+#include "parentsui/RestPicture.h"
 
 #include <QLabel>
 #include <QPainter>

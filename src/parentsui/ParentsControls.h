@@ -4,11 +4,11 @@
 
 #pragma once
 
-#include "ParentsGate.h"
-#include "ParentsSettings.h"
-#include "RestClock.h"
-#include "ResumeStore.h"
 #include "catalogue/AppFolder.h"
+#include "parents/ParentsGate.h"
+#include "parents/ParentsSettings.h"
+#include "parents/RestClock.h"
+#include "parents/ResumeStore.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,4 +1,4 @@
-#include "SwfInfo.h"
+#include "swf/SwfInfo.h"
 
 #include <QFile>
 

@@ -1,10 +1,10 @@
-#include "As3Host.h"
+#include "swf/As3Host.h"
 
-#include "AbcReader.h"
-#include "AbcWriter.h"
-#include "HostMovie.h"
-#include "SwfInfo.h"
-#include "SwfWriter.h"
+#include "swf/AbcReader.h"
+#include "swf/AbcWriter.h"
+#include "swf/HostMovie.h"
+#include "swf/SwfInfo.h"
+#include "swf/SwfWriter.h"
 
 #include <QHash>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "AbcWriter.h"
+#include "swf/AbcWriter.h"
 
 #include <algorithm>
 

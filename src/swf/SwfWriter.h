@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SwfInfo.h"
+#include "swf/SwfInfo.h"
 
 #include <QByteArray>
 #include <QString>

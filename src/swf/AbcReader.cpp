@@ -1,4 +1,4 @@
-#include "AbcReader.h"
+#include "swf/AbcReader.h"
 
 namespace Abc {
 

@@ -1,6 +1,6 @@
-#include "HostMovie.h"
+#include "swf/HostMovie.h"
 
-#include "SwfWriter.h"
+#include "swf/SwfWriter.h"
 
 #include <QStringList>
 

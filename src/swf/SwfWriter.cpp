@@ -1,4 +1,4 @@
-#include "SwfWriter.h"
+#include "swf/SwfWriter.h"
 
 #include <QStringList>
 #include <QtGlobal>

@@ -1,4 +1,4 @@
-#include "FileOps.h"
+#include "base/FileOps.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -99,9 +99,13 @@ bool createEmpty(const QString& path, QString* error) {
     return openPlain(file, QIODevice::WriteOnly | QIODevice::Truncate, error);
 }
 
-bool writeAtomically(const QString& path, const QByteArray& bytes) {
+bool writeAtomically(const QString& path, const QByteArray& bytes, QString* error) {
     QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+        return true;
+    if (error)
+        *error = file.errorString();
+    return false;
 }
 
 bool makeExecutable(const QString& path) {

@@ -1,4 +1,4 @@
-#include "ParentsGateDialog.h"
+#include "parentsui/ParentsGateDialog.h"
 
 #include "ui/DialogButtons.h"
 

@@ -5,7 +5,8 @@
 
 class QFile;
 
-// The file steps every download takes.
+// The file rules every room follows: ordinary files only, whole-file
+// writes that are atomic, and renames that reach the disk.
 namespace FileOps {
 
 // Whether path is an ordinary file itself, not a link to one, a folder, a
@@ -23,8 +24,9 @@ bool openPlain(QFile& file, QIODevice::OpenMode mode, QString* error = nullptr);
 bool createEmpty(const QString& path, QString* error = nullptr);
 
 // Writes the whole file beside it and renames it into place, so that the
-// file is either the old one or the complete new one.
-bool writeAtomically(const QString& path, const QByteArray& bytes);
+// file is either the old one or the complete new one. False, with the
+// reason, when it cannot be written.
+bool writeAtomically(const QString& path, const QByteArray& bytes, QString* error = nullptr);
 
 // Adds the execute permission for everyone who may read it.
 bool makeExecutable(const QString& path);

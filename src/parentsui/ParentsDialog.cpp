@@ -1,4 +1,4 @@
-#include "ParentsDialog.h"
+#include "parentsui/ParentsDialog.h"
 
 #include "ui/DialogButtons.h"
 

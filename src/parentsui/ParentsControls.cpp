@@ -1,9 +1,9 @@
-#include "ParentsControls.h"
+#include "parentsui/ParentsControls.h"
 
-#include "ParentsDialog.h"
-#include "ParentsGateDialog.h"
-#include "RestPicture.h"
 #include "flash/FlashPlayer.h"
+#include "parentsui/ParentsDialog.h"
+#include "parentsui/ParentsGateDialog.h"
+#include "parentsui/RestPicture.h"
 #include "ui/Notifier.h"
 
 #include <QApplication>
