@@ -26,6 +26,10 @@ command -v npm >/dev/null 2>&1 || packages+=(npm)
 cd "$here"
 want=$(node -p 'require("./package.json").dependencies["@ruffle-rs/ruffle"]')
 have=$(node -p 'try { require("./node_modules/@ruffle-rs/ruffle/package.json").version } catch (e) { "" }')
-if [ "$want" != "$have" ] || [ ! -f node_modules/@ruffle-rs/ruffle/ruffle.js ]; then
+# ESLint, which the tests run over the player page's script.
+want_lint=$(node -p 'require("./package.json").devDependencies.eslint')
+have_lint=$(node -p 'try { require("./node_modules/eslint/package.json").version } catch (e) { "" }')
+if [ "$want" != "$have" ] || [ ! -f node_modules/@ruffle-rs/ruffle/ruffle.js ] ||
+  [ "$want_lint" != "$have_lint" ]; then
   npm ci --no-audit --no-fund --loglevel=error
 fi

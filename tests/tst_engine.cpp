@@ -263,6 +263,21 @@ private slots:
         QVERIFY(waitFor([this] { return std::abs(m_player->frameNum() - 80) <= 2; }, 3000));
     }
 
+    // The page reaches into the engine's private parts (its stage's inside,
+    // its sound buffers' refill); an engine without them fails here, not
+    // silently in a child's window.
+    void engineHasTheInternalsThePageReliesOn() {
+        m_player->setMovie(movie(QStringLiteral("internals.swf"),
+                                 QStringLiteral("--frames 100 --rate 24 --tone 440")));
+        m_player->play();
+        QVERIFY(waitFor([this] { return m_player->frameNum() > 10; }, 8000));
+        m_player->stopPlay(); // the engine's own play button comes with a pause
+        const QString missing =
+            QStringLiteral("kibuEngineInternalsMissing(kibuState.player).join()");
+        waitFor([&] { return pageValue(missing).toString().isEmpty(); }, 3000);
+        QCOMPARE(pageValue(missing).toString(), QString());
+    }
+
     // A program that loads a movie into each of two clips of its own, the
     // clips locking their roots: each movie traces what it traces played
     // directly, in its order, and the movies loaded have started before the

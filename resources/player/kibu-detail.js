@@ -1,0 +1,69 @@
+// Drawing that keeps up. The engine draws on a 2D canvas, where its
+// quality setting changes nothing and the cost grows with the canvas's
+// pixels. When the engine gets fewer ticks a second than the program has
+// frames, it draws at a lower resolution, which the browser scales up; back
+// at full resolution once it ticks at nearly the display's rate again. A
+// resolution that fell behind is not tried again for half a minute. Each
+// load starts at full resolution.
+"use strict";
+/* exported kibuDetailReset, kibuDetailTick, kibuDetailRestart, kibuDetailRatio, kibuDetailRate */
+
+const kibuDetail = {
+    steps: [1, 0.75, 0.5, 0.35], // of the display's pixel ratio
+    step: 0,
+    rate: 12, // the program's frames a second
+    ticks: 0,
+    lastTick: -1, // the display frame counted last
+    since: 0, // when the ticks were last counted
+    changed: 0, // when the resolution last changed, or a load began
+    behindAt: [], // by step: when it last fell behind
+};
+
+function kibuDetailReset(rate) {
+    kibuDetail.step = 0;
+    kibuDetail.rate = rate || 12;
+    kibuDetail.ticks = 0;
+    kibuDetail.since = kibuDetail.changed = performance.now();
+}
+
+// The count starts again: the clock wakes, and the time asleep is no tick
+// missed.
+function kibuDetailRestart() {
+    kibuDetail.since = performance.now();
+    kibuDetail.ticks = 0;
+}
+
+// The share of the display's pixel ratio drawn now.
+function kibuDetailRatio() {
+    return kibuDetail.steps[kibuDetail.step];
+}
+
+function kibuDetailRate() {
+    return kibuDetail.rate;
+}
+
+function kibuDetailTick(now) {
+    // Every instance ticks at the display's frame; counted once.
+    if (now === kibuDetail.lastTick)
+        return;
+    kibuDetail.lastTick = now;
+    ++kibuDetail.ticks;
+    const span = now - kibuDetail.since;
+    if (span < 1000)
+        return;
+    const perSecond = kibuDetail.ticks * 1000 / span;
+    kibuDetail.ticks = 0;
+    kibuDetail.since = now;
+    if (span > 2000 || now - kibuDetail.changed < 2000)
+        return; // just woken, or the program is still starting
+    const d = kibuDetail;
+    if (perSecond < d.rate * 0.9 && d.step < d.steps.length - 1) {
+        d.behindAt[d.step] = now;
+        ++d.step;
+        d.changed = now;
+    } else if (perSecond > 50 && d.step > 0 && now - d.changed > 4000 &&
+               !(now - (d.behindAt[d.step - 1] || -Infinity) < 30000)) {
+        --d.step;
+        d.changed = now;
+    }
+}
