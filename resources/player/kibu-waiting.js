@@ -114,8 +114,8 @@ function kibuOpenInWaiting(how) {
         return false;
     const player = kibuWaiting.player;
     kibuWaiting.player = kibuWaiting.api = kibuWaiting.audio = null;
+    player.classList.remove("kibu-waiting"); // shown before the stage's is taken away
     kibuTakeStage(player, api);
-    player.classList.remove("kibu-waiting");
     kibuWake();
     kibuDetailReset(how.rate);
     api.resume();
