@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # What the window costs when nothing moves: with no program, and with a
 # program paused, the whole process tree uses at most 0.05 s of CPU a second
-# over 10 s (a playing program takes several times that).
+# over 5 s (a playing program takes several times that).
 #   idle.sh PLAYER MAKE_APP_FOLDER SWFGEN DEMO_DIR ENGINE_DIR
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
@@ -30,7 +30,7 @@ load_over() {
 within() { awk -v v="$1" 'BEGIN { exit !(v <= 0.05) }'; }
 # Whatever starting or pausing set going has died down: a quiet second.
 settled() { within "$(load_over 1)"; }
-span=10
+span=5
 
 e2e_start
 wait_until 15 settled || true
