@@ -1,9 +1,10 @@
 // The page's side of the web channel: the window calls the page's kibu*
 // functions, and the page tells the window, through the channel object
 // "kibu", when it is ready, when the program's frame changes, what it
-// traces and when something went wrong.
+// traces, at what share of full resolution it draws, and when something
+// went wrong.
 "use strict";
-/* exported kibuReport, kibuTellFrame, kibuTellTrace */
+/* exported kibuReport, kibuTellFrame, kibuTellTrace, kibuTellDrawing */
 /* global QWebChannel, qt, kibuStart, kibuNudge */
 
 const kibuBridge = {
@@ -21,6 +22,11 @@ function kibuTellFrame(generation, frame, total) {
 
 function kibuTellTrace(message) {
     kibuBridge.window.traced(message);
+}
+
+function kibuTellDrawing(share) {
+    if (kibuBridge.window)
+        kibuBridge.window.drawing(share);
 }
 
 window.addEventListener("DOMContentLoaded", () => {

@@ -7,6 +7,7 @@
 // load starts at full resolution.
 "use strict";
 /* exported kibuDetailReset, kibuDetailTick, kibuDetailRestart, kibuDetailRatio, kibuDetailRate */
+/* global kibuTellDrawing */
 
 const kibuDetail = {
     steps: [1, 0.75, 0.5, 0.35], // of the display's pixel ratio
@@ -20,6 +21,8 @@ const kibuDetail = {
 };
 
 function kibuDetailReset(rate) {
+    if (kibuDetail.step !== 0)
+        kibuTellDrawing(1);
     kibuDetail.step = 0;
     kibuDetail.rate = rate || 12;
     kibuDetail.ticks = 0;
@@ -61,9 +64,11 @@ function kibuDetailTick(now) {
         d.behindAt[d.step] = now;
         ++d.step;
         d.changed = now;
+        kibuTellDrawing(d.steps[d.step]);
     } else if (perSecond > 50 && d.step > 0 && now - d.changed > 4000 &&
                !(now - (d.behindAt[d.step - 1] || -Infinity) < 30000)) {
         --d.step;
         d.changed = now;
+        kibuTellDrawing(d.steps[d.step]);
     }
 }

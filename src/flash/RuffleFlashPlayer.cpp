@@ -89,6 +89,11 @@ public slots:
     }
     void failed(const QString& reason) { m_player->onFailure(reason); }
     void traced(const QString& message) { emit m_player->traced(message); }
+    // The share of full resolution the engine draws at, lowered while the
+    // machine cannot keep the program's frame rate.
+    void drawing(double share) {
+        qCInfo(lcEngine) << "drawing at" << share << "of full resolution";
+    }
 
 private:
     RuffleFlashPlayer* m_player;
