@@ -6,8 +6,14 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QHash>
 #include <QList>
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <unistd.h>
+#include <vector>
 
 namespace ProcessTree {
 
@@ -62,6 +68,78 @@ inline double cpuSeconds(qint64 pid) {
             sum += double(fields.at(11).toLongLong() + fields.at(12).toLongLong()) / tick;
     }
     return sum;
+}
+
+// kB of the physical pages the process and everything it started have in
+// memory, each page counted once however many of them map it: from the
+// page frame numbers in /proc/PID/pagemap, which only root can read (0
+// otherwise). Only mappings with resident pages are read.
+inline qint64 uniqueResident(qint64 pid) {
+    std::vector<std::uint64_t> frames;
+    for (qint64 p : QList<qint64>{pid} + descendants(pid)) {
+        QFile smaps(QStringLiteral("/proc/%1/smaps").arg(p));
+        QFile pagemap(QStringLiteral("/proc/%1/pagemap").arg(p));
+        if (!smaps.open(QIODevice::ReadOnly) || !pagemap.open(QIODevice::ReadOnly))
+            continue;
+        const qint64 page = sysconf(_SC_PAGESIZE);
+        quint64 start = 0, end = 0;
+        for (const QByteArray& line : smaps.readAll().split('\n')) {
+            const int dash = line.indexOf('-');
+            const int space = line.indexOf(' ');
+            if (dash > 0 && space > dash) { // a mapping's first line: "start-end perms ..."
+                bool ok1 = false, ok2 = false;
+                start = line.left(dash).toULongLong(&ok1, 16);
+                end = line.mid(dash + 1, space - dash - 1).toULongLong(&ok2, 16);
+                if (!ok1 || !ok2)
+                    start = end = 0;
+            } else if (line.startsWith("Rss:") && end > start &&
+                       line.mid(4).trimmed().split(' ').first().toLongLong() > 0) {
+                if (!pagemap.seek(qint64(start / page * 8)))
+                    continue;
+                const QByteArray entries = pagemap.read(qint64((end - start) / page * 8));
+                for (qsizetype at = 0; at + 8 <= entries.size(); at += 8) {
+                    std::uint64_t e;
+                    std::memcpy(&e, entries.constData() + at, 8);
+                    const std::uint64_t frame = e & ((std::uint64_t(1) << 55) - 1);
+                    if ((e >> 63) & 1 && frame != 0)
+                        frames.push_back(frame);
+                }
+            }
+        }
+    }
+    std::sort(frames.begin(), frames.end());
+    const auto distinct = std::unique(frames.begin(), frames.end()) - frames.begin();
+    return qint64(distinct) * sysconf(_SC_PAGESIZE) / 1024;
+}
+
+// CPU ticks each thread of the tree has used so far, by "process kind /
+// thread name": the process's kind is the web engine's --type, or its name.
+inline QHash<QString, qint64> threadTicks(qint64 pid) {
+    QHash<QString, qint64> ticks;
+    for (qint64 p : QList<qint64>{pid} + descendants(pid)) {
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(p));
+        if (!cmdline.open(QIODevice::ReadOnly))
+            continue;
+        const QList<QByteArray> args = cmdline.readAll().split('\0');
+        QString kind = QFileInfo(QString::fromLocal8Bit(args.value(0))).fileName();
+        for (const QByteArray& a : args)
+            if (a.startsWith("--type="))
+                kind = QString::fromLatin1(a.mid(7));
+        const QString taskDir = QStringLiteral("/proc/%1/task").arg(p);
+        for (const QString& tid : QDir(taskDir).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            QFile stat(taskDir + u'/' + tid + QStringLiteral("/stat"));
+            if (!stat.open(QIODevice::ReadOnly))
+                continue;
+            const QByteArray line = stat.readAll();
+            const QString name = QString::fromLatin1(
+                line.mid(line.indexOf('(') + 1, line.lastIndexOf(')') - line.indexOf('(') - 1));
+            const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+            if (fields.size() > 12)
+                ticks[kind + QStringLiteral(" / ") + name] +=
+                    fields.at(11).toLongLong() + fields.at(12).toLongLong();
+        }
+    }
+    return ticks;
 }
 
 } // namespace ProcessTree

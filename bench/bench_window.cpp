@@ -3,7 +3,7 @@
 // costs. Everything is seen from outside, on the screen: a pixel of the
 // window's pink, a pixel of the stage's colour.
 //
-//   scripts/own-display.sh build/bench/bench_window startup|click|soak|playback|sound|refuse
+//   scripts/own-display.sh build/bench/bench_window startup|click|soak|playback|sound|refuse|peers
 //
 // startup  start -> window visible, the player against a bare Qt window of
 //          the same size (bench_bare_window), alternating, 10 runs each.
@@ -32,6 +32,20 @@
 //          category picture: press -> the picture's new look on the screen,
 //          5 runs (between two categories); the process tree's PSS before
 //          the first and 3 s after the last.
+// peers    what playing costs in the window against yardsticks: the bare
+//          engine (bench_bare_engine: a plain web view showing the engine's
+//          files with the engine's documented defaults, nothing of ours),
+//          once with the web engine set up as the player sets it up ("bare",
+//          the limit for our stack) and once as Qt sets it up ("qt"); and
+//          Debian's chromium showing the same page (bench/peers.sh installs
+//          it), all served by nginx: a light program (five moving shapes)
+//          and a busy one (400 gradient shapes), 24 fps at the stage's size.
+//          Three rounds, alternating ours / bare / qt / browser, each a fresh
+//          start: CPU of the process tree over 10 s, frames shown and the
+//          longest on the screen, PSS and the resident pages counted once;
+//          medians and their ratios; whether ours drew below full
+//          resolution; per process and thread, where ours spends more than
+//          the bare engine.
 //
 // As root, QTWEBENGINE_DISABLE_SANDBOX=1 must be set. KIBU_BENCH_BUILD=DIR
 // runs the player and engine files of another build tree instead (an
@@ -52,8 +66,10 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <vector>
 
 namespace {
@@ -606,6 +622,268 @@ int refuse() {
     return 0;
 }
 
+// The peers' page: the engine's player made as its documentation shows,
+// with its defaults, placed where the window has its stage; the program is
+// named after '#'. Its title tells which renderer the engine took.
+const char kPeerPage[] = R"(<!DOCTYPE html>
+<html><head><meta charset="utf-8"><title>peer</title>
+<style>body { margin: 0; background: #fff; }
+#stage { position: absolute; left: 1px; top: 72px; width: 842px; height: 571px; }</style>
+</head><body><div id="stage"></div>
+<script src="ruffle/ruffle.js"></script>
+<script>
+const player = window.RufflePlayer.newest().createPlayer();
+player.style.width = "842px";
+player.style.height = "571px";
+document.getElementById("stage").appendChild(player);
+player.ruffle().load(location.hash.slice(1));
+setTimeout(() => {
+    const canvas = player.shadowRoot && player.shadowRoot.querySelector("canvas");
+    document.title = "renderer " + (canvas ? (canvas.getContext("2d") ? "canvas" : "webgl") : "none");
+}, 3000);
+</script></body></html>
+)";
+
+// Ends a process and everything it started, children first.
+void endTree(QProcess& process) {
+    const qint64 pid = process.processId();
+    if (pid <= 0)
+        return;
+    const QList<qint64> children = ProcessTree::descendants(pid);
+    process.kill();
+    for (qint64 child : children)
+        ::kill(pid_t(child), SIGKILL);
+    process.waitForFinished(5000);
+    waitGone();
+}
+
+// The X window names on the screen, through xdotool.
+QString windowNames() {
+    QProcess x;
+    x.start(QStringLiteral("xdotool"),
+            {QStringLiteral("search"), QStringLiteral("--name"), QStringLiteral("^renderer "),
+             QStringLiteral("getwindowname"), QStringLiteral("%@")});
+    x.waitForFinished(5000);
+    return QString::fromUtf8(x.readAllStandardOutput()).trimmed();
+}
+
+struct PeerRun {
+    double cpu = -1;
+    Shown shown;
+    double pssMiB = 0, uniqueMiB = 0;
+    QString note;                   // what the contestant said of its drawing
+    QHash<QString, qint64> threads; // ticks over the measured span
+};
+
+// Measures a started contestant whose program shows its frame code.
+PeerRun measurePeer(QProcess& process) {
+    PeerRun run;
+    if (!waitForFrameCode(30000)) {
+        std::fprintf(stderr, "the program did not show\n");
+        return run;
+    }
+    QThread::msleep(2000);
+    const QHash<QString, qint64> before = ProcessTree::threadTicks(process.processId());
+    run.cpu = cpuLoad(process, 10000, [&] { run.shown = framesShown(9000); });
+    const QHash<QString, qint64> after = ProcessTree::threadTicks(process.processId());
+    for (auto it = after.begin(); it != after.end(); ++it)
+        run.threads[it.key()] = it.value() - before.value(it.key());
+    run.pssMiB = double(ProcessTree::total(process.processId(), "Pss:")) / 1024;
+    run.uniqueMiB = double(ProcessTree::uniqueResident(process.processId())) / 1024;
+    return run;
+}
+
+int peers() {
+    const QString chromium = QStringLiteral("/usr/bin/chromium");
+    if (!QFileInfo::exists(chromium)) {
+        std::fprintf(stderr, "no %s: bench/peers.sh installs it\n", qPrintable(chromium));
+        return 2;
+    }
+    SoundServer sounds;
+    const QStringList light =
+        fullStage(QStringLiteral("--frame-code --background C00000 --busy 5"));
+    const QStringList busy =
+        fullStage(QStringLiteral("--frame-code --background 0000C0 --busy 400"));
+    AppFolder app({light, busy});
+    StripSite strip;
+
+    // The page and the same programs for the yardsticks, from nginx.
+    QTemporaryDir site, siteRun, profiles;
+    QFile page(site.filePath(QStringLiteral("peer.html")));
+    if (!page.open(QIODevice::WriteOnly) || page.write(kPeerPage) < 0)
+        return 1;
+    page.close();
+    QFile::link(engineDir(), site.filePath(QStringLiteral("ruffle")));
+    QProcess::execute(QStringLiteral(KIBU_SWFGEN),
+                      light + QStringList{site.filePath(QStringLiteral("light.swf"))});
+    QProcess::execute(QStringLiteral(KIBU_SWFGEN),
+                      busy + QStringList{site.filePath(QStringLiteral("busy.swf"))});
+    QProcess nginx;
+    nginx.start(QStringLiteral(KIBU_SOURCE_DIR "/scripts/nginx-serve.sh"),
+                {QStringLiteral("start"), site.path(), siteRun.path(), QStringLiteral("8990")});
+    nginx.waitForFinished(10000);
+    const QString base = QStringLiteral("http://127.0.0.1:%1/peer.html#")
+                             .arg(QString::fromLatin1(nginx.readAllStandardOutput()).trimmed());
+    struct StopNginx {
+        QString run;
+        ~StopNginx() {
+            QProcess::execute(QStringLiteral(KIBU_SOURCE_DIR "/scripts/nginx-serve.sh"),
+                              {QStringLiteral("stop"), run});
+        }
+    } stopNginx{siteRun.path()};
+
+    const QStringList names = {QStringLiteral("ours"), QStringLiteral("bare"), QStringLiteral("qt"),
+                               QStringLiteral("chromium")};
+    const QStringList programs = {QStringLiteral("light"), QStringLiteral("busy")};
+    // [program][contestant] -> runs
+    std::map<std::pair<int, int>, std::vector<PeerRun>> runs;
+    QString renderers;
+    int profile = 0;
+    for (int round = 0; round < 3; ++round) {
+        for (int p = 0; p < programs.size(); ++p) {
+            for (int c = 0; c < names.size(); ++c) {
+                Running r;
+                PeerRun run;
+                if (c == 0) {
+                    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+                    env.insert(QStringLiteral("QT_LOGGING_RULES"),
+                               QStringLiteral("kibu.engine.info=true"));
+                    r.process.setProcessEnvironment(env);
+                    QTemporaryDir logDir;
+                    const QString log = logDir.filePath(QStringLiteral("player.log"));
+                    r.process.setStandardErrorFile(log);
+                    r.process.start(playerExe(), playerArgs(app, strip.webBase));
+                    if (waitForColour(kSurface, kPink, 30000) < 0) {
+                        std::fprintf(stderr, "the window did not show\n");
+                        return 1;
+                    }
+                    QThread::msleep(3000);
+                    XClick::at(rowAt(p));
+                    run = measurePeer(r.process);
+                    QFile said(log);
+                    said.open(QIODevice::ReadOnly);
+                    for (const QByteArray& line : said.readAll().split('\n'))
+                        if (line.contains("drawing at"))
+                            run.note +=
+                                QString::fromUtf8(line.mid(line.indexOf("drawing at") + 11, 4)) +
+                                u' ';
+                } else {
+                    const QString url = base + programs[p] + QStringLiteral(".swf");
+                    r.process.setStandardErrorFile(QProcess::nullDevice());
+                    r.process.setStandardOutputFile(QProcess::nullDevice());
+                    if (c == 1) {
+                        r.process.start(QStringLiteral(KIBU_BARE_ENGINE_EXE),
+                                        {QStringLiteral("--as-ours"), url});
+                    } else if (c == 2) {
+                        r.process.start(QStringLiteral(KIBU_BARE_ENGINE_EXE), {url});
+                    } else {
+                        QStringList args = {
+                            QStringLiteral("--user-data-dir=") +
+                                profiles.filePath(QString::number(++profile)),
+                            QStringLiteral("--no-first-run"),
+                            QStringLiteral("--no-default-browser-check"),
+                            // as the web view's setting: the engine's sound starts unasked
+                            QStringLiteral("--autoplay-policy=no-user-gesture-required"),
+                            QStringLiteral("--window-position=0,0"),
+                            QStringLiteral("--window-size=1016,711"),
+                            QStringLiteral("--app=") + url};
+                        if (geteuid() == 0) // chromium starts as root only without its sandbox
+                            args = QStringList{QStringLiteral("--no-sandbox"),
+                                               QStringLiteral("--test-type")} +
+                                   args;
+                        r.process.start(chromium, args);
+                    }
+                    run = measurePeer(r.process);
+                    if (round == 0)
+                        renderers += names[c] + u' ' + programs[p] + QStringLiteral(": ") +
+                                     windowNames() + QStringLiteral("; ");
+                }
+                endTree(r.process);
+                std::fprintf(stderr,
+                             "round %d %s %s: %.3f s/s, %.1f fps, %.0f ms, PSS %.0f MiB, "
+                             "resident once %.0f MiB %s\n",
+                             round + 1, qPrintable(programs[p]), qPrintable(names[c]), run.cpu,
+                             run.shown.perSecond, run.shown.longestMs, run.pssMiB, run.uniqueMiB,
+                             qPrintable(run.note));
+                runs[{p, c}].push_back(run);
+            }
+        }
+    }
+
+    auto med = [&](int p, int c, const std::function<double(const PeerRun&)>& of) {
+        std::vector<double> v;
+        for (const PeerRun& run : runs[{p, c}])
+            v.push_back(of(run));
+        return median(v);
+    };
+    std::printf("yardsticks' renderer (window title): %s\n", qPrintable(renderers));
+    for (int p = 0; p < programs.size(); ++p) {
+        const char* what = qPrintable(programs[p]);
+        struct Measure {
+            const char* name;
+            std::function<double(const PeerRun&)> of;
+            const char* format;
+        };
+        const Measure measures[] = {
+            {"CPU s/s", [](const PeerRun& r) { return r.cpu; }, "%.3f"},
+            {"frames/s", [](const PeerRun& r) { return r.shown.perSecond; }, "%.1f"},
+            {"longest on screen ms", [](const PeerRun& r) { return r.shown.longestMs; }, "%.0f"},
+            {"PSS MiB", [](const PeerRun& r) { return r.pssMiB; }, "%.0f"},
+            {"resident once MiB", [](const PeerRun& r) { return r.uniqueMiB; }, "%.0f"},
+        };
+        for (const Measure& m : measures) {
+            const double ours = med(p, 0, m.of), bare = med(p, 1, m.of), qt = med(p, 2, m.of),
+                         browser = med(p, 3, m.of);
+            std::printf("%-5s %-21s ours ",
+                        programs[p] == QLatin1String("light") ? "light" : "busy", m.name);
+            std::printf(m.format, ours);
+            std::printf("  bare ");
+            std::printf(m.format, bare);
+            std::printf("  qt ");
+            std::printf(m.format, qt);
+            std::printf("  chromium ");
+            std::printf(m.format, browser);
+            std::printf(
+                "  ours/bare %.2f  ours/chromium %.2f  bare/chromium %.2f  ours-bare %.1f\n",
+                ours / bare, ours / browser, bare / browser, ours - bare);
+        }
+        QString notes;
+        for (const PeerRun& run : runs[{p, 0}])
+            notes += run.note.isEmpty() ? QStringLiteral("[full] ")
+                                        : u'[' + run.note.trimmed() + QStringLiteral("] ");
+        std::printf("%-5s ours drew at (shares of full resolution announced, by round): %s\n", what,
+                    qPrintable(notes));
+        // Where ours spends more than the bare engine, thread by thread
+        // (the last round), in CPU seconds per second.
+        const PeerRun& o = runs[{p, 0}].back();
+        const PeerRun& b = runs[{p, 1}].back();
+        const double tick = double(sysconf(_SC_CLK_TCK)) * 10.0;
+        QList<QPair<double, QString>> rows;
+        QHash<QString, QPair<double, double>> byThread; // name -> (ours, bare)
+        for (auto it = o.threads.begin(); it != o.threads.end(); ++it) {
+            QString key = it.key();
+            key.replace(QStringLiteral("kibu-player /"), QStringLiteral("main /"));
+            byThread[key].first += double(it.value()) / tick;
+        }
+        for (auto it = b.threads.begin(); it != b.threads.end(); ++it) {
+            QString key = it.key();
+            key.replace(QStringLiteral("bench_bare_engine /"), QStringLiteral("main /"));
+            byThread[key].second += double(it.value()) / tick;
+        }
+        for (auto it = byThread.begin(); it != byThread.end(); ++it)
+            if (it.value().first > 0.004 || it.value().second > 0.004)
+                rows.append({it.value().first - it.value().second, it.key()});
+        std::sort(rows.begin(), rows.end(),
+                  [](const auto& a, const auto& b) { return a.first > b.first; });
+        std::printf(
+            "%-5s by process / thread, s/s over 10 s (last round): ours, bare, difference\n", what);
+        for (const auto& row : rows)
+            std::printf("        %-44s %.3f %.3f %+.3f\n", qPrintable(row.second),
+                        byThread[row.second].first, byThread[row.second].second, row.first);
+    }
+    return 0;
+}
+
 int soak() {
     AppFolder app({program(QStringLiteral("C00000")), program(QStringLiteral("0000C0"))});
     int shown = 0;
@@ -643,6 +921,8 @@ int main(int argc, char* argv[]) {
         return sound();
     if (mode == QLatin1String("refuse"))
         return refuse();
-    std::fprintf(stderr, "usage: bench_window startup|click|soak|playback|sound|refuse\n");
+    if (mode == QLatin1String("peers"))
+        return peers();
+    std::fprintf(stderr, "usage: bench_window startup|click|soak|playback|sound|refuse|peers\n");
     return 2;
 }
