@@ -131,8 +131,12 @@ inline QHash<QString, qint64> threadTicks(qint64 pid) {
             if (!stat.open(QIODevice::ReadOnly))
                 continue;
             const QByteArray line = stat.readAll();
-            const QString name = QString::fromLatin1(
-                line.mid(line.indexOf('(') + 1, line.lastIndexOf(')') - line.indexOf('(') - 1));
+            // A process's first thread is named after its program: "main thread".
+            const QString name =
+                tid == QString::number(p)
+                    ? QStringLiteral("main thread")
+                    : QString::fromLatin1(line.mid(line.indexOf('(') + 1,
+                                                   line.lastIndexOf(')') - line.indexOf('(') - 1));
             const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
             if (fields.size() > 12)
                 ticks[kind + QStringLiteral(" / ") + name] +=
