@@ -818,7 +818,8 @@ int peers() {
     };
     std::printf("yardsticks' renderer (window title): %s\n", qPrintable(renderers));
     for (int p = 0; p < programs.size(); ++p) {
-        const char* what = qPrintable(programs[p]);
+        const QByteArray whatName = programs[p].toLatin1();
+        const char* what = whatName.constData();
         struct Measure {
             const char* name;
             std::function<double(const PeerRun&)> of;
@@ -834,8 +835,7 @@ int peers() {
         for (const Measure& m : measures) {
             const double ours = med(p, 0, m.of), bare = med(p, 1, m.of), qt = med(p, 2, m.of),
                          browser = med(p, 3, m.of);
-            std::printf("%-5s %-21s ours ",
-                        programs[p] == QLatin1String("light") ? "light" : "busy", m.name);
+            std::printf("%-5s %-21s ours ", what, m.name);
             std::printf(m.format, ours);
             std::printf("  bare ");
             std::printf(m.format, bare);
