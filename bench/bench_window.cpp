@@ -165,25 +165,35 @@ QStringList fullStage(const QString& more) {
     return (QStringLiteral("--frames 2400 --rate 24 --size 842x571 ") + more).split(u' ');
 }
 
-// The strip's page, from a web server of its own, for as long as it lives.
-struct StripSite {
-    QTemporaryDir site, run;
-    QString webBase;
-    StripSite() {
-        QFile page(site.filePath(QStringLiteral("show1.htm")));
-        page.open(QIODevice::WriteOnly);
-        page.write("<html><body style='background:#fff0fb'>show1</body></html>");
-        page.close();
+// A folder served by a web server of its own (nginx), for as long as it
+// lives; files may be added while it serves.
+struct Site {
+    QTemporaryDir folder, run;
+    QString base; // http://127.0.0.1:PORT/
+    explicit Site(const QString& port) {
         QProcess nginx;
         nginx.start(QStringLiteral(KIBU_SOURCE_DIR "/scripts/nginx-serve.sh"),
-                    {QStringLiteral("start"), site.path(), run.path(), QStringLiteral("8980")});
+                    {QStringLiteral("start"), folder.path(), run.path(), port});
         nginx.waitForFinished(10000);
-        const QString port = QString::fromLatin1(nginx.readAllStandardOutput()).trimmed();
-        webBase = QStringLiteral("http://127.0.0.1:%1/").arg(port);
+        base = QStringLiteral("http://127.0.0.1:%1/")
+                   .arg(QString::fromLatin1(nginx.readAllStandardOutput()).trimmed());
     }
-    ~StripSite() {
+    ~Site() {
         QProcess::execute(QStringLiteral(KIBU_SOURCE_DIR "/scripts/nginx-serve.sh"),
                           {QStringLiteral("stop"), run.path()});
+    }
+    bool write(const QString& name, const QByteArray& bytes) {
+        QFile file(folder.filePath(name));
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    }
+};
+
+// The strip's page.
+struct StripSite : Site {
+    const QString& webBase = base;
+    StripSite() : Site(QStringLiteral("8980")) {
+        write(QStringLiteral("show1.htm"),
+              "<html><body style='background:#fff0fb'>show1</body></html>");
     }
 };
 
@@ -707,30 +717,17 @@ int peers() {
     AppFolder app({light, busy});
     StripSite strip;
 
-    // The page and the same programs for the yardsticks, from nginx.
-    QTemporaryDir site, siteRun, profiles;
-    QFile page(site.filePath(QStringLiteral("peer.html")));
-    if (!page.open(QIODevice::WriteOnly) || page.write(kPeerPage) < 0)
+    // The page and the same programs for the yardsticks.
+    Site site(QStringLiteral("8990"));
+    QTemporaryDir profiles;
+    if (!site.write(QStringLiteral("peer.html"), kPeerPage))
         return 1;
-    page.close();
-    QFile::link(engineDir(), site.filePath(QStringLiteral("ruffle")));
+    QFile::link(engineDir(), site.folder.filePath(QStringLiteral("ruffle")));
     QProcess::execute(QStringLiteral(KIBU_SWFGEN),
-                      light + QStringList{site.filePath(QStringLiteral("light.swf"))});
+                      light + QStringList{site.folder.filePath(QStringLiteral("light.swf"))});
     QProcess::execute(QStringLiteral(KIBU_SWFGEN),
-                      busy + QStringList{site.filePath(QStringLiteral("busy.swf"))});
-    QProcess nginx;
-    nginx.start(QStringLiteral(KIBU_SOURCE_DIR "/scripts/nginx-serve.sh"),
-                {QStringLiteral("start"), site.path(), siteRun.path(), QStringLiteral("8990")});
-    nginx.waitForFinished(10000);
-    const QString base = QStringLiteral("http://127.0.0.1:%1/peer.html#")
-                             .arg(QString::fromLatin1(nginx.readAllStandardOutput()).trimmed());
-    struct StopNginx {
-        QString run;
-        ~StopNginx() {
-            QProcess::execute(QStringLiteral(KIBU_SOURCE_DIR "/scripts/nginx-serve.sh"),
-                              {QStringLiteral("stop"), run});
-        }
-    } stopNginx{siteRun.path()};
+                      busy + QStringList{site.folder.filePath(QStringLiteral("busy.swf"))});
+    const QString base = site.base + QStringLiteral("peer.html#");
 
     const QStringList names = {QStringLiteral("ours"), QStringLiteral("bare"), QStringLiteral("qt"),
                                QStringLiteral("chromium")};
@@ -860,16 +857,17 @@ int peers() {
         const double tick = double(sysconf(_SC_CLK_TCK)) * 10.0;
         QList<QPair<double, QString>> rows;
         QHash<QString, QPair<double, double>> byThread; // name -> (ours, bare)
-        for (auto it = o.threads.begin(); it != o.threads.end(); ++it) {
-            QString key = it.key();
-            key.replace(QStringLiteral("kibu-player /"), QStringLiteral("main /"));
-            byThread[key].first += double(it.value()) / tick;
-        }
-        for (auto it = b.threads.begin(); it != b.threads.end(); ++it) {
-            QString key = it.key();
-            key.replace(QStringLiteral("bench_bare_engine /"), QStringLiteral("main /"));
-            byThread[key].second += double(it.value()) / tick;
-        }
+        // The main processes' kinds are their programs' names.
+        const auto add = [&](const PeerRun& run, const QString& program,
+                             double QPair<double, double>::*into) {
+            for (auto it = run.threads.begin(); it != run.threads.end(); ++it) {
+                QString key = it.key();
+                key.replace(program + QStringLiteral(" /"), QStringLiteral("main /"));
+                byThread[key].*into += double(it.value()) / tick;
+            }
+        };
+        add(o, QStringLiteral("kibu-player"), &QPair<double, double>::first);
+        add(b, QStringLiteral("bench_bare_engine"), &QPair<double, double>::second);
         for (auto it = byThread.begin(); it != byThread.end(); ++it)
             if (it.value().first > 0.004 || it.value().second > 0.004)
                 rows.append({it.value().first - it.value().second, it.key()});
