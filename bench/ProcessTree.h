@@ -34,6 +34,12 @@ inline QList<qint64> descendants(qint64 pid) {
     return result;
 }
 
+// User and system CPU ticks from a /proc/PID/stat (or task) line.
+inline qint64 statTicks(const QByteArray& line) {
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    return fields.size() > 12 ? fields.at(11).toLongLong() + fields.at(12).toLongLong() : 0;
+}
+
 // kB of a field of /proc/PID/smaps_rollup ("Rss:", "Pss:").
 inline qint64 rollup(qint64 pid, const QByteArray& field) {
     QFile f(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
@@ -62,10 +68,7 @@ inline double cpuSeconds(qint64 pid) {
         QFile stat(QStringLiteral("/proc/%1/stat").arg(p));
         if (!stat.open(QIODevice::ReadOnly))
             continue;
-        const QByteArray line = stat.readAll();
-        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 12)
-            sum += double(fields.at(11).toLongLong() + fields.at(12).toLongLong()) / tick;
+        sum += double(statTicks(stat.readAll())) / tick;
     }
     return sum;
 }
@@ -137,10 +140,7 @@ inline QHash<QString, qint64> threadTicks(qint64 pid) {
                     ? QStringLiteral("main thread")
                     : QString::fromLatin1(line.mid(line.indexOf('(') + 1,
                                                    line.lastIndexOf(')') - line.indexOf('(') - 1));
-            const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-            if (fields.size() > 12)
-                ticks[kind + QStringLiteral(" / ") + name] +=
-                    fields.at(11).toLongLong() + fields.at(12).toLongLong();
+            ticks[kind + QStringLiteral(" / ") + name] += statTicks(line);
         }
     }
     return ticks;
