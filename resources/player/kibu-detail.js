@@ -45,6 +45,12 @@ function kibuDetailRate() {
     return kibuDetail.rate;
 }
 
+function kibuDetailStep(step, now) {
+    kibuDetail.step = step;
+    kibuDetail.changed = now;
+    kibuTellDrawing(kibuDetail.steps[step]);
+}
+
 function kibuDetailTick(now) {
     // Every instance ticks at the display's frame; counted once.
     if (now === kibuDetail.lastTick)
@@ -62,13 +68,9 @@ function kibuDetailTick(now) {
     const d = kibuDetail;
     if (perSecond < d.rate * 0.9 && d.step < d.steps.length - 1) {
         d.behindAt[d.step] = now;
-        ++d.step;
-        d.changed = now;
-        kibuTellDrawing(d.steps[d.step]);
+        kibuDetailStep(d.step + 1, now);
     } else if (perSecond > 50 && d.step > 0 && now - d.changed > 4000 &&
                !(now - (d.behindAt[d.step - 1] || -Infinity) < 30000)) {
-        --d.step;
-        d.changed = now;
-        kibuTellDrawing(d.steps[d.step]);
+        kibuDetailStep(d.step - 1, now);
     }
 }
