@@ -115,19 +115,39 @@ inline qint64 uniqueResident(qint64 pid) {
     return qint64(distinct) * sysconf(_SC_PAGESIZE) / 1024;
 }
 
+// A process's kind: the web engine's --type, or its program's name; empty
+// once it has gone.
+inline QString processKind(qint64 p) {
+    QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(p));
+    if (!cmdline.open(QIODevice::ReadOnly))
+        return {};
+    const QList<QByteArray> args = cmdline.readAll().split('\0');
+    QString kind = QFileInfo(QString::fromLocal8Bit(args.value(0))).fileName();
+    for (const QByteArray& a : args)
+        if (a.startsWith("--type="))
+            kind = QString::fromLatin1(a.mid(7));
+    return kind;
+}
+
+// A field of smaps_rollup (KiB) summed by process kind over the tree.
+inline QHash<QString, qint64> rollupByKind(qint64 pid, const QByteArray& field) {
+    QHash<QString, qint64> sums;
+    for (qint64 p : QList<qint64>{pid} + descendants(pid)) {
+        const QString kind = processKind(p);
+        if (!kind.isEmpty())
+            sums[kind] += rollup(p, field);
+    }
+    return sums;
+}
+
 // CPU ticks each thread of the tree has used so far, by "process kind /
-// thread name": the process's kind is the web engine's --type, or its name.
+// thread name".
 inline QHash<QString, qint64> threadTicks(qint64 pid) {
     QHash<QString, qint64> ticks;
     for (qint64 p : QList<qint64>{pid} + descendants(pid)) {
-        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(p));
-        if (!cmdline.open(QIODevice::ReadOnly))
+        const QString kind = processKind(p);
+        if (kind.isEmpty())
             continue;
-        const QList<QByteArray> args = cmdline.readAll().split('\0');
-        QString kind = QFileInfo(QString::fromLocal8Bit(args.value(0))).fileName();
-        for (const QByteArray& a : args)
-            if (a.startsWith("--type="))
-                kind = QString::fromLatin1(a.mid(7));
         const QString taskDir = QStringLiteral("/proc/%1/task").arg(p);
         for (const QString& tid : QDir(taskDir).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
             QFile stat(taskDir + u'/' + tid + QStringLiteral("/stat"));

@@ -45,7 +45,10 @@
 //          longest on the screen, PSS and the resident pages counted once;
 //          medians and their ratios; whether ours drew below full
 //          resolution; per process and thread, where ours spends more than
-//          the bare engine.
+//          the bare engine. KIBU_BENCH_BEFORE=DIR adds another build's
+//          player as "before"; KIBU_BENCH_ROUNDS and KIBU_BENCH_SPAN (s)
+//          change the rounds and the span; KIBU_BENCH_ONLY=ours,bare,...
+//          runs only those named.
 //
 // As root, QTWEBENGINE_DISABLE_SANDBOX=1 must be set. KIBU_BENCH_BUILD=DIR
 // runs the player and engine files of another build tree instead (an
@@ -60,6 +63,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QMap>
 #include <QPixmap>
 #include <QProcess>
 #include <QScreen>
@@ -70,6 +74,7 @@
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -123,24 +128,25 @@ QString otherBuild() {
     return QString::fromLocal8Bit(qgetenv("KIBU_BENCH_BUILD"));
 }
 
-QString playerExe() {
-    return otherBuild().isEmpty() ? QStringLiteral(KIBU_PLAYER_EXE)
-                                  : otherBuild() + QStringLiteral("/app/kibu-player");
+// The player and engine files of a build tree; this one's when empty.
+QString playerExe(const QString& build = otherBuild()) {
+    return build.isEmpty() ? QStringLiteral(KIBU_PLAYER_EXE)
+                           : build + QStringLiteral("/app/kibu-player");
 }
 
-QString engineDir() {
-    return otherBuild().isEmpty() ? QStringLiteral(KIBU_ENGINE_DIR)
-                                  : otherBuild() + QStringLiteral("/app/res/ruffle");
+QString engineDir(const QString& build = otherBuild()) {
+    return build.isEmpty() ? QStringLiteral(KIBU_ENGINE_DIR)
+                           : build + QStringLiteral("/app/res/ruffle");
 }
 
 struct AppFolder {
     QTemporaryDir dir;
     QString path = dir.filePath(QStringLiteral("app"));
-    explicit AppFolder(const QList<QStringList>& programs) {
+    explicit AppFolder(const QList<QStringList>& programs, const QString& build = otherBuild()) {
         QProcess::execute(QStringLiteral(KIBU_MAKE_APP_FOLDER),
                           {QStringLiteral(KIBU_DEMO_DIR), path});
         QDir().mkpath(path + QStringLiteral("/res"));
-        QFile::link(engineDir(), path + QStringLiteral("/res/ruffle"));
+        QFile::link(engineDir(build), path + QStringLiteral("/res/ruffle"));
         QFile list(QStringLiteral(KIBU_DEMO_DIR "/catalogue/b01.txt"));
         list.open(QIODevice::ReadOnly);
         const QStringList names = QString::fromUtf8(list.readAll()).split(u'\n');
@@ -681,12 +687,14 @@ struct PeerRun {
     double cpu = -1;
     Shown shown;
     double pssMiB = 0, uniqueMiB = 0;
-    QString note;                   // what the contestant said of its drawing
-    QHash<QString, qint64> threads; // ticks over the measured span
+    QString note;                     // what the contestant said of its drawing
+    QHash<QString, qint64> threads;   // ticks over the measured span
+    QHash<QString, qint64> pssByKind; // KiB, by process kind
 };
 
-// Measures a started contestant whose program shows its frame code.
-PeerRun measurePeer(QProcess& process) {
+// Measures a started contestant whose program shows its frame code, over
+// spanMs.
+PeerRun measurePeer(QProcess& process, qint64 spanMs) {
     PeerRun run;
     if (!waitForFrameCode(30000)) {
         std::fprintf(stderr, "the program did not show\n");
@@ -694,27 +702,105 @@ PeerRun measurePeer(QProcess& process) {
     }
     QThread::msleep(2000);
     const QHash<QString, qint64> before = ProcessTree::threadTicks(process.processId());
-    run.cpu = cpuLoad(process, 10000, [&] { run.shown = framesShown(9000); });
+    run.cpu = cpuLoad(process, spanMs, [&] { run.shown = framesShown(spanMs - 1000); });
     const QHash<QString, qint64> after = ProcessTree::threadTicks(process.processId());
     for (auto it = after.begin(); it != after.end(); ++it)
         run.threads[it.key()] = it.value() - before.value(it.key());
     run.pssMiB = double(ProcessTree::total(process.processId(), "Pss:")) / 1024;
+    run.pssByKind = ProcessTree::rollupByKind(process.processId(), "Pss:");
     run.uniqueMiB = double(ProcessTree::uniqueResident(process.processId())) / 1024;
     return run;
 }
 
+int envNumber(const char* name, int fallback) {
+    bool ok = false;
+    const int n = qEnvironmentVariableIntValue(name, &ok);
+    return ok && n > 0 ? n : fallback;
+}
+
+// Starts the player of a build and plays the program of row p; the shares
+// of full resolution it announced go into the run's note.
+PeerRun playerRun(Running& r, const QString& build, const AppFolder& app, const QString& webBase,
+                  int p, qint64 spanMs) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("kibu.engine.info=true"));
+    r.process.setProcessEnvironment(env);
+    QTemporaryDir logDir;
+    const QString log = logDir.filePath(QStringLiteral("player.log"));
+    r.process.setStandardErrorFile(log);
+    r.process.start(playerExe(build), playerArgs(app, webBase));
+    if (waitForColour(kSurface, kPink, 30000) < 0) {
+        std::fprintf(stderr, "the window did not show\n");
+        return {};
+    }
+    QThread::msleep(3000);
+    XClick::at(rowAt(p));
+    PeerRun run = measurePeer(r.process, spanMs);
+    QFile said(log);
+    said.open(QIODevice::ReadOnly);
+    for (const QByteArray& line : said.readAll().split('\n'))
+        if (line.contains("drawing at"))
+            run.note += QString::fromUtf8(line.mid(line.indexOf("drawing at") + 11, 4)) + u' ';
+    return run;
+}
+
+// Where one contestant spends more than another, thread by thread (their
+// last rounds), in CPU seconds per second; main processes are named "main".
+void printThreadDifference(const char* what, const PeerRun& o, const QString& oProgram,
+                           const PeerRun& b, const QString& bProgram, qint64 spanMs) {
+    const double tick = double(sysconf(_SC_CLK_TCK)) * double(spanMs) / 1000.0;
+    QHash<QString, QPair<double, double>> byThread; // name -> (one, other)
+    const auto add = [&](const PeerRun& run, const QString& program,
+                         double QPair<double, double>::*into) {
+        for (auto it = run.threads.begin(); it != run.threads.end(); ++it) {
+            QString key = it.key();
+            key.replace(program + QStringLiteral(" /"), QStringLiteral("main /"));
+            byThread[key].*into += double(it.value()) / tick;
+        }
+    };
+    add(o, oProgram, &QPair<double, double>::first);
+    add(b, bProgram, &QPair<double, double>::second);
+    QList<QPair<double, QString>> rows;
+    for (auto it = byThread.begin(); it != byThread.end(); ++it)
+        if (it.value().first > 0.004 || it.value().second > 0.004)
+            rows.append({it.value().first - it.value().second, it.key()});
+    std::sort(rows.begin(), rows.end(),
+              [](const auto& x, const auto& y) { return x.first > y.first; });
+    std::printf("%-5s by process / thread, s/s (last round): ours, bare, difference\n", what);
+    for (const auto& row : rows)
+        std::printf("        %-44s %.3f %.3f %+.3f\n", qPrintable(row.second),
+                    byThread[row.second].first, byThread[row.second].second, row.first);
+    std::printf("%-5s PSS by process kind, MiB (last round): ours, bare, difference\n", what);
+    QMap<QString, QPair<double, double>> byKind; // kind -> (one, other), MiB
+    for (auto it = o.pssByKind.begin(); it != o.pssByKind.end(); ++it)
+        byKind[it.key() == oProgram ? QStringLiteral("main") : it.key()].first +=
+            double(it.value()) / 1024;
+    for (auto it = b.pssByKind.begin(); it != b.pssByKind.end(); ++it)
+        byKind[it.key() == bProgram ? QStringLiteral("main") : it.key()].second +=
+            double(it.value()) / 1024;
+    for (auto it = byKind.begin(); it != byKind.end(); ++it) {
+        const QString& shown = it.key();
+        const double ours = it.value().first, bare = it.value().second;
+        std::printf("        %-44s %.0f %.0f %+.0f\n", qPrintable(shown), ours, bare, ours - bare);
+    }
+}
+
 int peers() {
     const QString chromium = QStringLiteral("/usr/bin/chromium");
-    if (!QFileInfo::exists(chromium)) {
-        std::fprintf(stderr, "no %s: bench/peers.sh installs it\n", qPrintable(chromium));
-        return 2;
-    }
+    const int rounds = envNumber("KIBU_BENCH_ROUNDS", 3);
+    const qint64 spanMs = 1000 * envNumber("KIBU_BENCH_SPAN", 10);
+    const QString beforeBuild = QString::fromLocal8Bit(qgetenv("KIBU_BENCH_BEFORE"));
+    const QStringList only =
+        QString::fromLocal8Bit(qgetenv("KIBU_BENCH_ONLY")).split(u',', Qt::SkipEmptyParts);
     SoundServer sounds;
     const QStringList light =
         fullStage(QStringLiteral("--frame-code --background C00000 --busy 5"));
     const QStringList busy =
         fullStage(QStringLiteral("--frame-code --background 0000C0 --busy 400"));
     AppFolder app({light, busy});
+    std::unique_ptr<AppFolder> beforeApp;
+    if (!beforeBuild.isEmpty())
+        beforeApp = std::make_unique<AppFolder>(QList<QStringList>{light, busy}, beforeBuild);
     StripSite strip;
 
     // The page and the same programs for the yardsticks.
@@ -729,49 +815,40 @@ int peers() {
                       busy + QStringList{site.folder.filePath(QStringLiteral("busy.swf"))});
     const QString base = site.base + QStringLiteral("peer.html#");
 
-    const QStringList names = {QStringLiteral("ours"), QStringLiteral("bare"), QStringLiteral("qt"),
-                               QStringLiteral("chromium")};
+    QStringList names = {QStringLiteral("ours"), QStringLiteral("before"), QStringLiteral("bare"),
+                         QStringLiteral("qt"), QStringLiteral("chromium")};
+    if (beforeBuild.isEmpty())
+        names.removeAll(QStringLiteral("before"));
+    if (!only.isEmpty())
+        names.erase(std::remove_if(names.begin(), names.end(),
+                                   [&](const QString& n) { return !only.contains(n); }),
+                    names.end());
+    if (names.contains(QStringLiteral("chromium")) && !QFileInfo::exists(chromium)) {
+        std::fprintf(stderr, "no %s: bench/peers.sh installs it\n", qPrintable(chromium));
+        return 2;
+    }
     const QStringList programs = {QStringLiteral("light"), QStringLiteral("busy")};
     // [program][contestant] -> runs
-    std::map<std::pair<int, int>, std::vector<PeerRun>> runs;
+    std::map<std::pair<int, QString>, std::vector<PeerRun>> runs;
     QString renderers;
     int profile = 0;
-    for (int round = 0; round < 3; ++round) {
+    for (int round = 0; round < rounds; ++round) {
         for (int p = 0; p < programs.size(); ++p) {
-            for (int c = 0; c < names.size(); ++c) {
+            for (const QString& name : names) {
                 Running r;
                 PeerRun run;
-                if (c == 0) {
-                    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-                    env.insert(QStringLiteral("QT_LOGGING_RULES"),
-                               QStringLiteral("kibu.engine.info=true"));
-                    r.process.setProcessEnvironment(env);
-                    QTemporaryDir logDir;
-                    const QString log = logDir.filePath(QStringLiteral("player.log"));
-                    r.process.setStandardErrorFile(log);
-                    r.process.start(playerExe(), playerArgs(app, strip.webBase));
-                    if (waitForColour(kSurface, kPink, 30000) < 0) {
-                        std::fprintf(stderr, "the window did not show\n");
-                        return 1;
-                    }
-                    QThread::msleep(3000);
-                    XClick::at(rowAt(p));
-                    run = measurePeer(r.process);
-                    QFile said(log);
-                    said.open(QIODevice::ReadOnly);
-                    for (const QByteArray& line : said.readAll().split('\n'))
-                        if (line.contains("drawing at"))
-                            run.note +=
-                                QString::fromUtf8(line.mid(line.indexOf("drawing at") + 11, 4)) +
-                                u' ';
+                if (name == QLatin1String("ours")) {
+                    run = playerRun(r, otherBuild(), app, strip.webBase, p, spanMs);
+                } else if (name == QLatin1String("before")) {
+                    run = playerRun(r, beforeBuild, *beforeApp, strip.webBase, p, spanMs);
                 } else {
                     const QString url = base + programs[p] + QStringLiteral(".swf");
                     r.process.setStandardErrorFile(QProcess::nullDevice());
                     r.process.setStandardOutputFile(QProcess::nullDevice());
-                    if (c == 1) {
+                    if (name == QLatin1String("bare")) {
                         r.process.start(QStringLiteral(KIBU_BARE_ENGINE_EXE),
                                         {QStringLiteral("--as-ours"), url});
-                    } else if (c == 2) {
+                    } else if (name == QLatin1String("qt")) {
                         r.process.start(QStringLiteral(KIBU_BARE_ENGINE_EXE), {url});
                     } else {
                         QStringList args = {
@@ -790,30 +867,31 @@ int peers() {
                                    args;
                         r.process.start(chromium, args);
                     }
-                    run = measurePeer(r.process);
+                    run = measurePeer(r.process, spanMs);
                     if (round == 0)
-                        renderers += names[c] + u' ' + programs[p] + QStringLiteral(": ") +
+                        renderers += name + u' ' + programs[p] + QStringLiteral(": ") +
                                      windowNames() + QStringLiteral("; ");
                 }
                 endTree(r.process);
                 std::fprintf(stderr,
                              "round %d %s %s: %.3f s/s, %.1f fps, %.0f ms, PSS %.0f MiB, "
                              "resident once %.0f MiB %s\n",
-                             round + 1, qPrintable(programs[p]), qPrintable(names[c]), run.cpu,
+                             round + 1, qPrintable(programs[p]), qPrintable(name), run.cpu,
                              run.shown.perSecond, run.shown.longestMs, run.pssMiB, run.uniqueMiB,
                              qPrintable(run.note));
-                runs[{p, c}].push_back(run);
+                runs[{p, name}].push_back(run);
             }
         }
     }
 
-    auto med = [&](int p, int c, const std::function<double(const PeerRun&)>& of) {
+    auto med = [&](int p, const QString& name, const std::function<double(const PeerRun&)>& of) {
         std::vector<double> v;
-        for (const PeerRun& run : runs[{p, c}])
+        for (const PeerRun& run : runs[{p, name}])
             v.push_back(of(run));
         return median(v);
     };
-    std::printf("yardsticks' renderer (window title): %s\n", qPrintable(renderers));
+    std::printf("%d rounds of %lld s; yardsticks' renderer (window title): %s\n", rounds,
+                spanMs / 1000, qPrintable(renderers));
     for (int p = 0; p < programs.size(); ++p) {
         const QByteArray whatName = programs[p].toLatin1();
         const char* what = whatName.constData();
@@ -830,54 +908,35 @@ int peers() {
             {"resident once MiB", [](const PeerRun& r) { return r.uniqueMiB; }, "%.0f"},
         };
         for (const Measure& m : measures) {
-            const double ours = med(p, 0, m.of), bare = med(p, 1, m.of), qt = med(p, 2, m.of),
-                         browser = med(p, 3, m.of);
-            std::printf("%-5s %-21s ours ", what, m.name);
-            std::printf(m.format, ours);
-            std::printf("  bare ");
-            std::printf(m.format, bare);
-            std::printf("  qt ");
-            std::printf(m.format, qt);
-            std::printf("  chromium ");
-            std::printf(m.format, browser);
-            std::printf(
-                "  ours/bare %.2f  ours/chromium %.2f  bare/chromium %.2f  ours-bare %.1f\n",
-                ours / bare, ours / browser, bare / browser, ours - bare);
-        }
-        QString notes;
-        for (const PeerRun& run : runs[{p, 0}])
-            notes += run.note.isEmpty() ? QStringLiteral("[full] ")
-                                        : u'[' + run.note.trimmed() + QStringLiteral("] ");
-        std::printf("%-5s ours drew at (shares of full resolution announced, by round): %s\n", what,
-                    qPrintable(notes));
-        // Where ours spends more than the bare engine, thread by thread
-        // (the last round), in CPU seconds per second.
-        const PeerRun& o = runs[{p, 0}].back();
-        const PeerRun& b = runs[{p, 1}].back();
-        const double tick = double(sysconf(_SC_CLK_TCK)) * 10.0;
-        QList<QPair<double, QString>> rows;
-        QHash<QString, QPair<double, double>> byThread; // name -> (ours, bare)
-        // The main processes' kinds are their programs' names.
-        const auto add = [&](const PeerRun& run, const QString& program,
-                             double QPair<double, double>::*into) {
-            for (auto it = run.threads.begin(); it != run.threads.end(); ++it) {
-                QString key = it.key();
-                key.replace(program + QStringLiteral(" /"), QStringLiteral("main /"));
-                byThread[key].*into += double(it.value()) / tick;
+            std::printf("%-5s %-21s", what, m.name);
+            for (const QString& name : names) {
+                std::printf(" %s ", qPrintable(name));
+                std::printf(m.format, med(p, name, m.of));
             }
-        };
-        add(o, QStringLiteral("kibu-player"), &QPair<double, double>::first);
-        add(b, QStringLiteral("bench_bare_engine"), &QPair<double, double>::second);
-        for (auto it = byThread.begin(); it != byThread.end(); ++it)
-            if (it.value().first > 0.004 || it.value().second > 0.004)
-                rows.append({it.value().first - it.value().second, it.key()});
-        std::sort(rows.begin(), rows.end(),
-                  [](const auto& a, const auto& b) { return a.first > b.first; });
-        std::printf(
-            "%-5s by process / thread, s/s over 10 s (last round): ours, bare, difference\n", what);
-        for (const auto& row : rows)
-            std::printf("        %-44s %.3f %.3f %+.3f\n", qPrintable(row.second),
-                        byThread[row.second].first, byThread[row.second].second, row.first);
+            const double ours = med(p, QStringLiteral("ours"), m.of),
+                         bare = med(p, QStringLiteral("bare"), m.of),
+                         browser = med(p, QStringLiteral("chromium"), m.of);
+            std::printf("  ours/bare %.2f  ours/chromium %.2f  bare/chromium %.2f  ours-bare %.1f",
+                        ours / bare, ours / browser, bare / browser, ours - bare);
+            if (!beforeBuild.isEmpty())
+                std::printf("  ours/before %.2f", ours / med(p, QStringLiteral("before"), m.of));
+            std::printf("\n");
+        }
+        for (const QString& name : {QStringLiteral("ours"), QStringLiteral("before")}) {
+            if (!names.contains(name))
+                continue;
+            QString notes;
+            for (const PeerRun& run : runs[{p, name}])
+                notes += run.note.isEmpty() ? QStringLiteral("[full] ")
+                                            : u'[' + run.note.trimmed() + QStringLiteral("] ");
+            std::printf("%-5s %s drew at (shares of full resolution announced, by round): %s\n",
+                        what, qPrintable(name), qPrintable(notes));
+        }
+        if (names.contains(QStringLiteral("ours")) && names.contains(QStringLiteral("bare")))
+            printThreadDifference(what, runs[{p, QStringLiteral("ours")}].back(),
+                                  QStringLiteral("kibu-player"),
+                                  runs[{p, QStringLiteral("bare")}].back(),
+                                  QStringLiteral("bench_bare_engine"), spanMs);
     }
     return 0;
 }
