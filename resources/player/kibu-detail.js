@@ -1,10 +1,11 @@
 // Drawing that keeps up. The engine draws on a 2D canvas, where its
 // quality setting changes nothing and the cost grows with the canvas's
 // pixels. When the engine gets fewer ticks a second than the program has
-// frames, it draws at a lower resolution, which the browser scales up; back
-// at full resolution once it ticks at nearly the display's rate again. A
-// resolution that fell behind is not tried again for half a minute. Each
-// load starts at full resolution.
+// frames, it draws at a lower resolution, which the browser scales up: at
+// once as low as the ticks it got say it must, since the cost follows the
+// pixels; back up a step at a time once it ticks at nearly the display's
+// rate again. A resolution that fell behind is not tried again for half a
+// minute. Each load starts at full resolution.
 "use strict";
 /* exported kibuDetailReset, kibuDetailTick, kibuDetailRestart, kibuDetailRatio, kibuDetailRate */
 /* global kibuTellDrawing */
@@ -17,6 +18,7 @@ const kibuDetail = {
     lastTick: -1, // the display frame counted last
     since: 0, // when the ticks were last counted
     changed: 0, // when the resolution last changed, or a load began
+    settled: 0, // ticks counted from then on are the resolution's own
     behindAt: [], // by step: when it last fell behind
 };
 
@@ -27,6 +29,8 @@ function kibuDetailReset(rate) {
     kibuDetail.rate = rate || 12;
     kibuDetail.ticks = 0;
     kibuDetail.since = kibuDetail.changed = performance.now();
+    // The first second goes to loading the program.
+    kibuDetail.settled = kibuDetail.since + 1000;
 }
 
 // The count starts again: the clock wakes, and the time asleep is no tick
@@ -47,7 +51,7 @@ function kibuDetailRate() {
 
 function kibuDetailStep(step, now) {
     kibuDetail.step = step;
-    kibuDetail.changed = now;
+    kibuDetail.changed = kibuDetail.settled = now;
     kibuTellDrawing(kibuDetail.steps[step]);
 }
 
@@ -61,14 +65,19 @@ function kibuDetailTick(now) {
     if (span < 1000)
         return;
     const perSecond = kibuDetail.ticks * 1000 / span;
+    const from = kibuDetail.since;
     kibuDetail.ticks = 0;
     kibuDetail.since = now;
-    if (span > 2000 || now - kibuDetail.changed < 2000)
-        return; // just woken, or the program is still starting
+    if (span > 2000 || from < kibuDetail.settled)
+        return; // just woken, or counted partly before a change or while loading
     const d = kibuDetail;
     if (perSecond < d.rate * 0.9 && d.step < d.steps.length - 1) {
         d.behindAt[d.step] = now;
-        kibuDetailStep(d.step + 1, now);
+        const enough = d.steps[d.step] * Math.sqrt(perSecond / d.rate);
+        let step = d.step + 1;
+        while (step < d.steps.length - 1 && d.steps[step] > enough)
+            ++step;
+        kibuDetailStep(step, now);
     } else if (perSecond > 50 && d.step > 0 && now - d.changed > 4000 &&
                !(now - (d.behindAt[d.step - 1] || -Infinity) < 30000)) {
         kibuDetailStep(d.step - 1, now);
