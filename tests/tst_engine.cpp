@@ -416,6 +416,13 @@ private slots:
         // Far behind, it goes down past the next step at once.
         QVERIFY2(resolution().toDouble() < 0.75, qPrintable(resolution().toString()));
 
+        // Held, it goes back to full resolution and stays there.
+        m_player->setFullResolution(true);
+        QCOMPARE(resolution().toDouble(), 1.0);
+        QTest::qWait(3500);
+        QCOMPARE(resolution().toDouble(), 1.0);
+        m_player->setFullResolution(false);
+
         m_player->setMovie(light);
         m_player->play();
         QTest::qWait(200);

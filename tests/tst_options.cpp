@@ -51,6 +51,7 @@ private slots:
         QTest::newRow("web base with port")
             << QStringList{"--web-base", "https://h.example:8443/kibu/"} << "" << dl
             << "https://h.example:8443/kibu/";
+        QTest::newRow("full resolution") << QStringList{"--full-resolution"} << "" << dl << web;
     }
     void runs() {
         QFETCH(QStringList, args);
@@ -64,6 +65,7 @@ private slots:
         QCOMPARE(parsed.settings.app.root(), QDir::cleanPath(QDir(root).absolutePath()));
         QCOMPARE(parsed.settings.downloadBase, download);
         QCOMPARE(parsed.settings.webBase, web);
+        QCOMPARE(parsed.fullResolution, args.contains("--full-resolution"));
     }
 
     void refuses_data() {

@@ -5,9 +5,10 @@
 // once as low as the ticks it got say it must, since the cost follows the
 // pixels; back up a step at a time once it ticks at nearly the display's
 // rate again. A resolution that fell behind is not tried again for half a
-// minute. Each load starts at full resolution.
+// minute. Each load starts at full resolution. Held, it stays there (for
+// comparing what drawing costs).
 "use strict";
-/* exported kibuDetailReset, kibuDetailTick, kibuDetailRestart, kibuDetailRatio, kibuDetailRate */
+/* exported kibuDetailReset, kibuDetailHold, kibuDetailTick, kibuDetailRestart, kibuDetailRatio, kibuDetailRate */
 /* global kibuTellDrawing */
 
 const kibuDetail = {
@@ -20,7 +21,14 @@ const kibuDetail = {
     changed: 0, // when the resolution last changed, or a load began
     settled: 0, // ticks counted from then on are the resolution's own
     behindAt: [], // by step: when it last fell behind
+    held: false, // full resolution whatever the ticks
 };
+
+function kibuDetailHold(on) {
+    kibuDetail.held = on;
+    if (on && kibuDetail.step !== 0)
+        kibuDetailStep(0, performance.now());
+}
 
 function kibuDetailReset(rate) {
     if (kibuDetail.step !== 0)
@@ -68,7 +76,7 @@ function kibuDetailTick(now) {
     const from = kibuDetail.since;
     kibuDetail.ticks = 0;
     kibuDetail.since = now;
-    if (span > 2000 || from < kibuDetail.settled)
+    if (span > 2000 || from < kibuDetail.settled || kibuDetail.held)
         return; // just woken, or counted partly before a change or while loading
     const d = kibuDetail;
     if (perSecond < d.rate * 0.9 && d.step < d.steps.length - 1) {

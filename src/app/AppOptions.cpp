@@ -43,7 +43,11 @@ Parsed parse(const QStringList& arguments, const Defaults& defaults) {
         QStringLiteral("For trying out the parents' settings: always ask A+B (or A*B) instead of "
                        "a random question."),
         QStringLiteral("A+B"));
-    parser.addOptions({appDir, downloadBase, webBase, minuteMs, gate});
+    const QCommandLineOption fullResolution(
+        QStringLiteral("full-resolution"),
+        QStringLiteral("For comparing drawing costs: always draw programs at full resolution, "
+                       "even when frames are missed."));
+    parser.addOptions({appDir, downloadBase, webBase, minuteMs, gate, fullResolution});
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
 
@@ -113,6 +117,7 @@ Parsed parse(const QStringList& arguments, const Defaults& defaults) {
         fixed.b = m.captured(3).toInt();
         result.settings.fixedGate = fixed;
     }
+    result.fullResolution = parser.isSet(fullResolution);
     result.action = Parsed::Action::Run;
     result.settings.app = AppFolder(QDir(folder).absolutePath());
     result.settings.downloadBase = download;

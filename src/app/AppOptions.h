@@ -22,8 +22,9 @@ struct Parsed {
     enum class Action { Run, ShowText, Fail };
     Action action = Action::Fail;
     AppSettings settings;
-    bool installed = false; // the user's own folder, made from the defaults
-    QString text;           // --help / --version output, or the reason for refusing
+    bool installed = false;      // the user's own folder, made from the defaults
+    bool fullResolution = false; // never lower the drawing resolution
+    QString text;                // --help / --version output, or the reason for refusing
 };
 
 Parsed parse(const QStringList& arguments, const Defaults& defaults);

@@ -110,6 +110,7 @@ int main(int argc, char* argv[]) {
                                : options.settings.app.path(QStringLiteral("res/ruffle"));
     RuffleFlashPlayer player(engine, RuffleFlashPlayer::Start::Later);
     player.expectProgramsFrom(options.settings.app.cacheFolder());
+    player.setFullResolution(options.fullResolution);
     WebEngineInfoBrowser browser(WebEngineInfoBrowser::Start::Later);
     SoundEffectVoicePlayer voice;
     MessageBoxNotifier notifier;

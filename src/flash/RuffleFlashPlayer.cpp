@@ -225,6 +225,8 @@ void RuffleFlashPlayer::onPageReady() {
         setContextMenuEnabled(false);
     if (m_forwardTrace)
         setTraceForwarding(true);
+    if (m_fullResolution)
+        setFullResolution(true);
     loadCurrentMovie();
     flushPending();
     emit ready();
@@ -444,6 +446,12 @@ void RuffleFlashPlayer::setContextMenuEnabled(bool enabled) {
     m_menuEnabled = enabled;
     send(QStringLiteral("kibuSetMenu(%1);")
              .arg(enabled ? QStringLiteral("true") : QStringLiteral("false")));
+}
+
+void RuffleFlashPlayer::setFullResolution(bool on) {
+    m_fullResolution = on;
+    send(QStringLiteral("kibuDetailHold(%1);")
+             .arg(on ? QStringLiteral("true") : QStringLiteral("false")));
 }
 
 void RuffleFlashPlayer::setTraceForwarding(bool on) {

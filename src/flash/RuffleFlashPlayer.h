@@ -63,6 +63,9 @@ public:
     // Where programs mostly come from: the page prepares to start the next
     // one from there quickly, the first one after it starts included.
     void expectProgramsFrom(const QString& folder);
+    // Always draw at full resolution, even when the machine misses frames
+    // (for comparing drawing costs); off at first.
+    void setFullResolution(bool on);
     // Whether what programs trace reaches traced(); off at first.
     void setTraceForwarding(bool on);
     // Why the engine stopped or could not start, until it starts again.
@@ -116,6 +119,7 @@ private:
     QString m_failure; // why the page or engine stopped, until the next start
     bool m_menuEnabled = true;
     bool m_forwardTrace = false;
+    bool m_fullResolution = false;
     QString m_expectedBase; // where programs mostly come from, as a page URL
     QStringList m_pending;  // scripts waiting for the page
 
