@@ -45,7 +45,8 @@
 //          longest on the screen, PSS and the resident pages counted once;
 //          medians and their ratios; whether ours drew below full
 //          resolution; per process and thread, where ours spends more than
-//          the bare engine. KIBU_BENCH_BEFORE=DIR adds another build's
+//          the bare engine. "full" is ours told to draw at full resolution
+//          always. KIBU_BENCH_BEFORE=DIR adds another build's
 //          player as "before"; KIBU_BENCH_ROUNDS and KIBU_BENCH_SPAN (s)
 //          change the rounds and the span; KIBU_BENCH_ONLY=ours,bare,...
 //          runs only those named.
@@ -721,14 +722,14 @@ int envNumber(const char* name, int fallback) {
 // Starts the player of a build and plays the program of row p; the shares
 // of full resolution it announced go into the run's note.
 PeerRun playerRun(Running& r, const QString& build, const AppFolder& app, const QString& webBase,
-                  int p, qint64 spanMs) {
+                  int p, qint64 spanMs, const QStringList& extra = {}) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("kibu.engine.info=true"));
     r.process.setProcessEnvironment(env);
     QTemporaryDir logDir;
     const QString log = logDir.filePath(QStringLiteral("player.log"));
     r.process.setStandardErrorFile(log);
-    r.process.start(playerExe(build), playerArgs(app, webBase));
+    r.process.start(playerExe(build), playerArgs(app, webBase) + extra);
     if (waitForColour(kSurface, kPink, 30000) < 0) {
         std::fprintf(stderr, "the window did not show\n");
         return {};
@@ -815,8 +816,9 @@ int peers() {
                       busy + QStringList{site.folder.filePath(QStringLiteral("busy.swf"))});
     const QString base = site.base + QStringLiteral("peer.html#");
 
-    QStringList names = {QStringLiteral("ours"), QStringLiteral("before"), QStringLiteral("bare"),
-                         QStringLiteral("qt"), QStringLiteral("chromium")};
+    QStringList names = {QStringLiteral("ours"),   QStringLiteral("full"),
+                         QStringLiteral("before"), QStringLiteral("bare"),
+                         QStringLiteral("qt"),     QStringLiteral("chromium")};
     if (beforeBuild.isEmpty())
         names.removeAll(QStringLiteral("before"));
     if (!only.isEmpty())
@@ -839,6 +841,9 @@ int peers() {
                 PeerRun run;
                 if (name == QLatin1String("ours")) {
                     run = playerRun(r, otherBuild(), app, strip.webBase, p, spanMs);
+                } else if (name == QLatin1String("full")) {
+                    run = playerRun(r, otherBuild(), app, strip.webBase, p, spanMs,
+                                    {QStringLiteral("--full-resolution")});
                 } else if (name == QLatin1String("before")) {
                     run = playerRun(r, beforeBuild, *beforeApp, strip.webBase, p, spanMs);
                 } else {
@@ -918,7 +923,9 @@ int peers() {
                          browser = med(p, QStringLiteral("chromium"), m.of);
             std::printf("  ours/bare %.2f  ours/chromium %.2f  bare/chromium %.2f  ours-bare %.1f",
                         ours / bare, ours / browser, bare / browser, ours - bare);
-            if (!beforeBuild.isEmpty())
+            if (names.contains(QStringLiteral("full")))
+                std::printf("  full/bare %.2f", med(p, QStringLiteral("full"), m.of) / bare);
+            if (names.contains(QStringLiteral("before")))
                 std::printf("  ours/before %.2f", ours / med(p, QStringLiteral("before"), m.of));
             std::printf("\n");
         }
@@ -937,6 +944,14 @@ int peers() {
                                   QStringLiteral("kibu-player"),
                                   runs[{p, QStringLiteral("bare")}].back(),
                                   QStringLiteral("bench_bare_engine"), spanMs);
+        if (names.contains(QStringLiteral("full")) && names.contains(QStringLiteral("bare")) &&
+            p == 1) {
+            std::printf("(ours at full resolution against bare:)\n");
+            printThreadDifference(what, runs[{p, QStringLiteral("full")}].back(),
+                                  QStringLiteral("kibu-player"),
+                                  runs[{p, QStringLiteral("bare")}].back(),
+                                  QStringLiteral("bench_bare_engine"), spanMs);
+        }
     }
     return 0;
 }
