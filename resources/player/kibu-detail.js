@@ -2,11 +2,17 @@
 // quality setting changes nothing and the cost grows with the canvas's
 // pixels. When the engine gets fewer ticks a second than the program has
 // frames, it draws at a lower resolution, which the browser scales up: at
-// once as low as the ticks it got say it must, since the cost follows the
-// pixels; back up a step at a time once it ticks at nearly the display's
-// rate again. A resolution that fell behind is not tried again for half a
-// minute. Each load starts at full resolution. Held, it stays there (for
-// comparing what drawing costs).
+// once as low as the ticks it got say it must (the cost follows the pixels
+// only in part, so the share of the ticks it got is the share of the
+// resolution kept); back up a step at a time once it ticks at nearly the
+// display's rate again. Ticks are counted over a second, or over half of
+// one when they are far too few, so that a program too busy for the
+// machine is drawn smoothly soon after it starts. A resolution that fell
+// behind, or was passed over on the way down, is not tried again for half a
+// minute. Each load starts at full
+// resolution, and its count at its first ticks, once loading has stopped
+// holding the page up. Held, it stays at full resolution (for comparing
+// what drawing costs).
 "use strict";
 /* exported kibuDetailReset, kibuDetailHold, kibuDetailTick, kibuDetailRestart, kibuDetailRatio, kibuDetailRate */
 /* global kibuTellDrawing */
@@ -19,7 +25,7 @@ const kibuDetail = {
     lastTick: -1, // the display frame counted last
     since: 0, // when the ticks were last counted
     changed: 0, // when the resolution last changed, or a load began
-    settled: 0, // ticks counted from then on are the resolution's own
+    settled: 0, // ticks counted from then on are the resolution's own; null until a load ticks
     behindAt: [], // by step: when it last fell behind
     held: false, // full resolution whatever the ticks
 };
@@ -37,8 +43,7 @@ function kibuDetailReset(rate) {
     kibuDetail.rate = rate || 12;
     kibuDetail.ticks = 0;
     kibuDetail.since = kibuDetail.changed = performance.now();
-    // The first second goes to loading the program.
-    kibuDetail.settled = kibuDetail.since + 1000;
+    kibuDetail.settled = null;
 }
 
 // The count starts again: the clock wakes, and the time asleep is no tick
@@ -64,27 +69,35 @@ function kibuDetailStep(step, now) {
 }
 
 function kibuDetailTick(now) {
-    // Every instance ticks at the display's frame; counted once.
-    if (now === kibuDetail.lastTick)
-        return;
-    kibuDetail.lastTick = now;
-    ++kibuDetail.ticks;
-    const span = now - kibuDetail.since;
-    if (span < 1000)
-        return;
-    const perSecond = kibuDetail.ticks * 1000 / span;
-    const from = kibuDetail.since;
-    kibuDetail.ticks = 0;
-    kibuDetail.since = now;
-    if (span > 2000 || from < kibuDetail.settled || kibuDetail.held)
-        return; // just woken, or counted partly before a change or while loading
     const d = kibuDetail;
+    // Every instance ticks at the display's frame; counted once.
+    if (now === d.lastTick)
+        return;
+    d.lastTick = now;
+    if (d.settled === null)
+        d.settled = now + 250; // the first frames' shapes are still being prepared
+    if (now < d.settled || d.held) {
+        d.since = now;
+        d.ticks = 0;
+        return;
+    }
+    ++d.ticks;
+    const span = now - d.since;
+    if (span < 500)
+        return;
+    const perSecond = d.ticks * 1000 / span;
+    if (span < 1000 && perSecond >= d.rate / 3)
+        return;
+    d.ticks = 0;
+    d.since = now;
+    if (span > 2000)
+        return; // just woken
     if (perSecond < d.rate * 0.9 && d.step < d.steps.length - 1) {
         d.behindAt[d.step] = now;
-        const enough = d.steps[d.step] * Math.sqrt(perSecond / d.rate);
+        const enough = d.steps[d.step] * perSecond / d.rate;
         let step = d.step + 1;
         while (step < d.steps.length - 1 && d.steps[step] > enough)
-            ++step;
+            d.behindAt[step++] = now; // passed over: it would fall behind too
         kibuDetailStep(step, now);
     } else if (perSecond > 50 && d.step > 0 && now - d.changed > 4000 &&
                !(now - (d.behindAt[d.step - 1] || -Infinity) < 30000)) {
