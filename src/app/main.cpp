@@ -20,8 +20,10 @@
 #include <QMessageBox>
 #include <QSessionManager>
 #include <QStandardPaths>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("kibu-player"));
@@ -154,6 +156,13 @@ int main(int argc, char* argv[]) {
     EndSignal endSignal;
     QObject::connect(&endSignal, &EndSignal::received, &form, [&form] {
         form.saveState();
+        // All is saved: should the web engine's teardown hang, the process
+        // still ends, as the signal asked.
+        std::thread([] {
+            std::this_thread::sleep_for(std::chrono::seconds(10));
+            std::fflush(nullptr);
+            std::_Exit(0);
+        }).detach();
         QCoreApplication::quit();
     });
     notifier.setParent(&form);
