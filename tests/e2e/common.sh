@@ -48,12 +48,20 @@ e2e_start() {
 
 # Ends the player and whatever the test started beside it ($e2e_helpers).
 e2e_stop() {
+  local hung=
   kill ${pid:-} ${e2e_helpers:-} 2>/dev/null || true
+  if [ -n "${pid:-}" ] && ! wait_until 20 not_running "$pid"; then
+    hung=1
+    kill -9 "$pid" 2>/dev/null || true
+  fi
   wait ${pid:-} 2>/dev/null || true
   [ -d "$work/nginx" ] && "$scripts/nginx-serve.sh" stop "$work/nginx"
   [ -d "$work/pulse" ] && "$scripts/sound-server.sh" stop "$work/pulse"
+  [ -z "$hung" ] || fail "the player did not end within 20 s of SIGTERM"
   return 0
 }
+# Whether process $1 has ended (reaped or not).
+not_running() { ! kill -0 "$1" 2>/dev/null || [[ "$(ps -o stat= -p "$1")" == Z* ]]; }
 
 # Serves folder $1 as the download server (nginx); sets $download_base.
 e2e_serve() {
