@@ -162,6 +162,15 @@ wait_window() {
   wait_until "$seconds" find_windows "$@" >/dev/null
 }
 
+# Waits up to 10 s for a shown window whose title matches $1 to have the
+# keyboard's focus, so that keys typed next reach it.
+wait_focus() {
+  has_focus() {
+    find_windows --onlyvisible --name "$1" | grep -qx "$(xdotool getwindowfocus 2>/dev/null)"
+  }
+  wait_until 10 has_focus "$1"
+}
+
 # How many windows of the player are on the screen (menus, messages).
 shown_windows() {
   find_windows --onlyvisible --pid "$pid" | wc -l

@@ -16,7 +16,7 @@ windows=$(shown_windows)
 xdotool mousemove 900 82 click 3 # chooses and plays the first row, opens its menu
 wait_until 10 prints_other shown_windows "$windows" || fail "no menu"
 xdotool key Down Down Down Return # 加入收藏
-wait_window 10 --name '^Kibu播放器$' || fail "no success message"
+wait_focus '^Kibu播放器$' || fail "no success message"
 xdotool key Return # closes it
 wait_until 10 prints shown_windows "$windows" || fail "the message stays"
 xdotool mousemove 900 100 click 1 # plays the second program

@@ -31,10 +31,12 @@ if wait_window 2 --name '^家长确认'; then
 fi
 xdotool mousemove 983 677 click 1 # 返回: the parents' question
 [ "$(window_title '家长确认')" = 家长确认 ] || fail "no parents' question"
+wait_focus '^家长确认' || fail "the parents' question does not take the keys"
 xdotool key Escape # a child gives up
 holds_for 1 "screen_pixel 864 664" 192,0,0 || fail "the way back opened without the answer"
 xdotool mousemove 983 677 click 1
 window_title '家长确认' >/dev/null || fail "no parents' question the second time"
+wait_focus '^家长确认' || fail "the parents' question does not take the keys"
 xdotool type 42
 xdotool key Return
 wait_for_pixel 10 900 600 255,192,255 || fail "the answer did not bring the window back"

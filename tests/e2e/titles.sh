@@ -25,6 +25,7 @@ expect_title 'Kibu播放器1\.3' 'Kibu播放器1.3'
 windows=$(shown_windows)
 xdotool mousemove 900 82 click 1 # a program that is not in the cache
 expect_title '提示' '提示'
+wait_focus '^提示$' || fail "the message does not take the keys"
 xdotool key Return
 wait_until 10 prints shown_windows "$windows" || fail "the message stays"
 xdotool mousemove 944 664 click 1 # 设置
