@@ -16,6 +16,9 @@ const cases = [
     { name: "a load holding the page up is no tick missed", rate: 24, run: [[900, 1], [5000, 60]], told: [] },
     { name: "held stays at full resolution", rate: 24, held: true, run: [[5000, 5]], told: [] },
     { name: "a slow program needs few ticks", rate: 6, run: [[5000, 6]], told: [] },
+    { name: "a program faster than the display keeps full resolution", rate: 120, run: [[10000, 60]], told: [] },
+    { name: "a display a little slower than the program's rate", rate: 60, run: [[10000, 50]], told: [] },
+    { name: "faster than the display and behind", rate: 120, run: [[1500, 20]], told: [0.35] },
 ];
 
 const source = fs.readFileSync(process.argv[2], "utf8");
