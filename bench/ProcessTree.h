@@ -115,9 +115,9 @@ inline qint64 uniqueResident(qint64 pid) {
     return qint64(distinct) * sysconf(_SC_PAGESIZE) / 1024;
 }
 
-// A process's kind: the web engine's --type, or its program's name; empty
-// once it has gone.
-inline QString processKind(qint64 p) {
+// The kind a process's command line names: the web engine's --type, or its
+// program's name; empty once it has gone.
+inline QString commandKind(qint64 p) {
     QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(p));
     if (!cmdline.open(QIODevice::ReadOnly))
         return {};
@@ -127,6 +127,21 @@ inline QString processKind(qint64 p) {
         if (a.startsWith("--type="))
             kind = QString::fromLatin1(a.mid(7));
     return kind;
+}
+
+// A process's kind: as its command line names it, except that what a zygote
+// forks keeps the zygote's command line and is a renderer.
+inline QString processKind(qint64 p) {
+    const QString kind = commandKind(p);
+    if (kind != QLatin1String("zygote"))
+        return kind;
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(p));
+    if (!stat.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray line = stat.readAll();
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    const qint64 parent = fields.value(1).toLongLong();
+    return parent > 0 && commandKind(parent) == kind ? QStringLiteral("renderer") : kind;
 }
 
 // A field of smaps_rollup (KiB) summed by process kind over the tree.
