@@ -18,7 +18,7 @@
 /* global kibuTellDrawing */
 
 const kibuDetail = {
-    steps: [1, 0.75, 0.5, 0.35], // of the display's pixel ratio
+    steps: [1, 0.75, 0.5, 0.35, 0.25], // of the display's pixel ratio
     step: 0,
     rate: 12, // the program's frames a second
     displayRate: 50, // ticks a second that count as the display's full rate

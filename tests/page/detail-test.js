@@ -9,10 +9,11 @@ const vm = require("vm");
 // frames [ms, ticks a second]; the resolutions told, in order.
 const cases = [
     { name: "keeps up", rate: 24, run: [[10000, 60]], told: [] },
-    { name: "far behind goes to the lowest step at once", rate: 24, run: [[1500, 5.5]], told: [0.35] },
+    { name: "far behind goes to the lowest step at once", rate: 24, run: [[1500, 5.5]], told: [0.25] },
+    { name: "behind by more than half stops at the step it can keep", rate: 24, run: [[1500, 9]], told: [0.35] },
     { name: "a little behind goes one step", rate: 24, run: [[1400, 20]], told: [0.75] },
-    { name: "passed-over steps wait half a minute", rate: 24, run: [[1500, 5.5], [25000, 60]], told: [0.35] },
-    { name: "then back up a step at a time", rate: 24, run: [[1500, 5.5], [36000, 60]], told: [0.35, 0.5, 0.75] },
+    { name: "passed-over steps wait half a minute", rate: 24, run: [[1500, 5.5], [25000, 60]], told: [0.25] },
+    { name: "then back up a step at a time", rate: 24, run: [[1500, 5.5], [40000, 60]], told: [0.25, 0.35, 0.5, 0.75] },
     { name: "a load holding the page up is no tick missed", rate: 24, run: [[900, 1], [5000, 60]], told: [] },
     { name: "held stays at full resolution", rate: 24, held: true, run: [[5000, 5]], told: [] },
     { name: "a slow program needs few ticks", rate: 6, run: [[5000, 6]], told: [] },
