@@ -2,15 +2,16 @@
 // time a click waits for its program. So once a program from a folder has
 // started, a second instance is built, hidden, with a host that runs its
 // frame and waits: the next program from that folder is handed to it, and
-// it takes the stage's place. While it waits its engine is paused; its
-// sound output runs while the page is awake.
+// it takes the stage's place. While it waits its engine is paused and its
+// tick parked; its sound output runs while the page is awake.
 "use strict";
 /* exported kibuSetWaitingHost, kibuPrepareWaiting, kibuOpenInWaiting, kibuWaitingBuilt,
             kibuWaitingIs, kibuWaitingSetVolume, kibuWaitingRest, kibuWaitingWake,
             kibuDropWaiting */
 /* global kibuBytes, kibuNewPlayer, kibuCallOn, kibuCall, kibuVolume, kibuTakeStage,
           kibuLoadDone, kibuWake, kibuNudge, kibuClockAsleep, kibuDetailReset,
-          kibuSoundExpectClaim, kibuSoundClaimed */
+          kibuSoundExpectClaim, kibuSoundClaimed, kibuClockCallbacks, kibuClockPark,
+          kibuClockUnpark */
 
 const kibuWaiting = {
     host: null, // the waiting host movie's bytes
@@ -20,6 +21,7 @@ const kibuWaiting = {
     audio: null, // its sound output
     timer: 0, // until it is built
     settling: 0, // until its host's frame has run
+    ticksBefore: null, // the engine's callbacks from before it was built
 };
 
 function kibuSetWaitingHost(base64) {
@@ -54,6 +56,7 @@ function kibuDropWaiting() {
     clearTimeout(kibuWaiting.settling);
     if (kibuWaiting.player)
         kibuWaiting.player.remove(); // which ends its instance
+    kibuClockUnpark(false);
     kibuWaiting.player = kibuWaiting.api = kibuWaiting.audio = null;
 }
 
@@ -65,6 +68,7 @@ function kibuPrepareWaiting(base, delay = 1000) {
         return;
     kibuWaiting.timer = setTimeout(() => {
         kibuDropWaiting();
+        kibuWaiting.ticksBefore = kibuClockCallbacks();
         const player = kibuNewPlayer();
         player.classList.add("kibu-waiting");
         const api = player.ruffle();
@@ -101,9 +105,20 @@ function kibuSettleWaiting(api, audio, tries) {
         return;
     }
     api.suspend();
+    kibuParkWaitingTick();
     kibuWaiting.audio = audio;
     if (audio && !kibuClockAsleep())
         audio.resume();
+}
+
+// A paused instance still ticks at every display frame. Its tick is the one
+// callback new since it was built; when that is not plain (another load
+// began meanwhile), it ticks on.
+function kibuParkWaitingTick() {
+    const before = kibuWaiting.ticksBefore || new Set();
+    const fresh = [...kibuClockCallbacks()].filter(callback => !before.has(callback));
+    if (fresh.length === 1)
+        kibuClockPark(fresh[0]);
 }
 
 // Hands the program to the waiting instance, which takes the stage's place;
@@ -114,6 +129,7 @@ function kibuOpenInWaiting(how) {
         return false;
     const player = kibuWaiting.player;
     kibuWaiting.player = kibuWaiting.api = kibuWaiting.audio = null;
+    kibuClockUnpark(true);
     player.classList.remove("kibu-waiting"); // shown before the stage's is taken away
     kibuTakeStage(player, api);
     kibuWake();
