@@ -1,98 +1,52 @@
-// Which engine ticks run while a waiting instance's tick is parked, with
-// engine instances that, as the engine does, ask for their next frame from
-// each tick.
+// Which engine instances tick, over five display frames, once steps ran
+// (two frames each): "stage"/"other" start one, "build" starts the waiting
+// one, "settle" parks its tick, "open"/"drop" let it go, "sleep"/"wake".
 //   node park-test.js kibu-clock.js kibu-waiting.js
 /* eslint-env node */
 "use strict";
 const fs = require("fs");
 const vm = require("vm");
 
-// Each case: steps run in order; then how often each instance ticked over
-// the last five display frames.
-//   "stage" / "other": an instance starts ticking; "build": the waiting
-//   instance is being built (its tick starts); "settle": it has settled;
-//   "open" / "drop": it is handed a program / dropped; "sleep" / "wake".
 const cases = [
-    { name: "the waiting tick rests, the stage's runs", steps: ["stage", "build", "settle"],
-      ticks: { stage: 5, waiting: 0 } },
-    { name: "handed a program it ticks again", steps: ["stage", "build", "settle", "open"],
-      ticks: { stage: 5, waiting: 5 } },
-    { name: "dropped it never ticks again", steps: ["stage", "build", "settle", "drop"],
-      ticks: { stage: 5, waiting: 0 } },
-    { name: "another load meanwhile: nothing is parked", steps: ["stage", "build", "other", "settle"],
-      ticks: { stage: 5, waiting: 5, other: 5 } },
-    { name: "built with the stage asleep", steps: ["stage", "sleep", "build", "settle", "wake"],
-      ticks: { stage: 5, waiting: 0 } },
-    { name: "asleep, then handed a program", steps: ["stage", "build", "settle", "sleep", "open", "wake"],
-      ticks: { stage: 5, waiting: 5 } },
+    ["stage build settle", { stage: 5, waiting: 0 }],
+    ["stage build settle open", { stage: 5, waiting: 5 }],
+    ["stage build settle drop", { stage: 5, waiting: 0 }],
+    ["stage build other settle", { stage: 5, waiting: 5, other: 5 }], // another load: none parked
+    ["stage build settle sleep open wake", { stage: 5, waiting: 5 }],
 ];
-
-const source = fs.readFileSync(process.argv[2], "utf8") + fs.readFileSync(process.argv[3], "utf8");
+const source = fs.readFileSync(process.argv[2], "utf8") + fs.readFileSync(process.argv[3], "utf8") +
+    "\nkibuClockUse(window.requestAnimationFrame, window.cancelAnimationFrame);" +
+    "this.steps = { build: () => { kibuWaiting.ticksBefore = kibuClockCallbacks(); }," +
+    " settle: kibuParkWaitingTick, open: () => kibuClockUnpark(true)," +
+    " drop: () => kibuClockUnpark(false), sleep: kibuSleep, wake: kibuWake };";
 let failures = 0;
-for (const c of cases) {
-    const frames = new Map(); // the browser's id -> callback
-    let nextId = 1;
-    const context = {
-        window: {
-            requestAnimationFrame: callback => {
-                frames.set(nextId, callback);
-                return nextId++;
-            },
-            cancelAnimationFrame: id => frames.delete(id),
-        },
-        setTimeout: () => 0,
-        clearTimeout: () => {},
-    };
+for (const [steps, expected] of cases) {
+    const frames = [];
+    const context = { window: { requestAnimationFrame: f => frames.push(f), cancelAnimationFrame() {} } };
     for (const name of ["kibuDetailTick", "kibuDetailRestart", "kibuHandOver", "kibuHurryPendingSound",
-        "kibuSoundRest", "kibuSoundWake"])
+        "kibuSoundRest", "kibuSoundWake", "setTimeout", "clearTimeout"])
         context[name] = () => {};
-    vm.runInNewContext(source + "\nkibuClockUse(window.requestAnimationFrame, window.cancelAnimationFrame);" +
-        "this.kibuWaiting = kibuWaiting; this.kibuSleep = kibuSleep; this.kibuWake = kibuWake;" +
-        "this.settle = kibuParkWaitingTick; this.callbacks = kibuClockCallbacks;" +
-        "this.unpark = kibuClockUnpark;", context);
+    vm.runInNewContext(source, context);
     const counts = {};
-    const start = name => {
-        counts[name] = 0;
-        const tick = () => {
-            ++counts[name];
+    const frame = now => frames.splice(0).forEach(f => f(now));
+    for (const step of steps.split(" ")) {
+        if (["stage", "other", "build"].includes(step)) {
+            const name = step === "build" ? "waiting" : step;
+            counts[name] = 0;
+            const tick = () => ++counts[name] && context.window.requestAnimationFrame(tick);
+            (context.steps[step] || (() => {}))();
             context.window.requestAnimationFrame(tick);
-        };
-        context.window.requestAnimationFrame(tick);
-    };
-    let now = 0;
-    const frame = () => {
-        now += 1000 / 60;
-        const due = [...frames.values()];
-        frames.clear();
-        for (const callback of due)
-            callback(now);
-    };
-    for (const step of c.steps) {
-        if (step === "build") {
-            context.kibuWaiting.ticksBefore = context.callbacks();
-            start("waiting");
-        } else if (step === "stage" || step === "other") {
-            start(step);
-        } else if (step === "settle") {
-            context.settle();
-        } else if (step === "open" || step === "drop") {
-            context.unpark(step === "open");
-        } else if (step === "sleep") {
-            context.kibuSleep();
-        } else if (step === "wake") {
-            context.kibuWake();
+        } else {
+            context.steps[step]();
         }
-        frame();
-        frame();
+        frame(1);
+        frame(2);
     }
     const before = { ...counts };
-    for (let i = 0; i < 5; ++i)
-        frame();
-    const ticked = {};
-    for (const name of Object.keys(c.ticks))
-        ticked[name] = counts[name] - before[name];
-    if (JSON.stringify(ticked) !== JSON.stringify(c.ticks)) {
-        console.error(`${c.name}: ticked ${JSON.stringify(ticked)}, expected ${JSON.stringify(c.ticks)}`);
+    [3, 4, 5, 6, 7].forEach(frame);
+    const ticked = Object.fromEntries(Object.keys(expected).map(n => [n, counts[n] - before[n]]));
+    if (JSON.stringify(ticked) !== JSON.stringify(expected)) {
+        console.error(`${steps}: ticked ${JSON.stringify(ticked)}, expected ${JSON.stringify(expected)}`);
         ++failures;
     }
 }
