@@ -17,18 +17,22 @@
 
 namespace ProcessTree {
 
+// A process's parent, 0 once it has gone.
+inline qint64 parentOf(qint64 p) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(p));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray line = stat.readAll();
+    return line.mid(line.lastIndexOf(')') + 2).split(' ').value(1).toLongLong();
+}
+
 // Children of a process, and theirs.
 inline QList<qint64> descendants(qint64 pid) {
     QList<qint64> result;
     for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
         bool ok = false;
         const qint64 child = entry.toLongLong(&ok);
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(child));
-        if (!ok || !stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray line = stat.readAll();
-        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 1 && fields.at(1).toLongLong() == pid)
+        if (ok && parentOf(child) == pid)
             result += QList<qint64>{child} + descendants(child);
     }
     return result;
@@ -135,12 +139,7 @@ inline QString processKind(qint64 p) {
     const QString kind = commandKind(p);
     if (kind != QLatin1String("zygote"))
         return kind;
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(p));
-    if (!stat.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray line = stat.readAll();
-    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-    const qint64 parent = fields.value(1).toLongLong();
+    const qint64 parent = parentOf(p);
     return parent > 0 && commandKind(parent) == kind ? QStringLiteral("renderer") : kind;
 }
 
