@@ -14,33 +14,28 @@ const cases = [
     ["stage build other settle", { stage: 5, waiting: 5, other: 5 }], // another load: none parked
     ["stage build settle sleep open wake", { stage: 5, waiting: 5 }],
 ];
-const source = fs.readFileSync(process.argv[2], "utf8") + fs.readFileSync(process.argv[3], "utf8") +
-    "\nkibuClockUse(window.requestAnimationFrame, window.cancelAnimationFrame);" +
-    "this.steps = { build: () => { kibuWaiting.ticksBefore = kibuClockCallbacks(); }," +
-    " settle: kibuParkWaitingTick, open: () => kibuClockUnpark(true)," +
-    " drop: () => kibuClockUnpark(false), sleep: kibuSleep, wake: kibuWake };";
+const source = process.argv.slice(2).map(f => fs.readFileSync(f, "utf8")).join("\n") +
+    "\nkibuClockUse(window.requestAnimationFrame, () => {}); this.steps = {" +
+    " build: () => { kibuWaiting.ticksBefore = kibuClockCallbacks(); }, settle: kibuParkWaitingTick," +
+    " open: () => kibuClockUnpark(true), drop: () => kibuClockUnpark(false), sleep: kibuSleep, wake: kibuWake };";
 let failures = 0;
 for (const [steps, expected] of cases) {
-    const frames = [];
-    const context = { window: { requestAnimationFrame: f => frames.push(f), cancelAnimationFrame() {} } };
+    const frames = [], counts = {};
+    const context = { window: { requestAnimationFrame: f => frames.push(f) }, setTimeout() {}, clearTimeout() {} };
     for (const name of ["kibuDetailTick", "kibuDetailRestart", "kibuHandOver", "kibuHurryPendingSound",
-        "kibuSoundRest", "kibuSoundWake", "setTimeout", "clearTimeout"])
+        "kibuSoundRest", "kibuSoundWake"])
         context[name] = () => {};
     vm.runInNewContext(source, context);
-    const counts = {};
     const frame = now => frames.splice(0).forEach(f => f(now));
     for (const step of steps.split(" ")) {
-        if (["stage", "other", "build"].includes(step)) {
+        (context.steps[step] || (() => {}))();
+        if (!context.steps[step] || step === "build") {
             const name = step === "build" ? "waiting" : step;
-            counts[name] = 0;
             const tick = () => ++counts[name] && context.window.requestAnimationFrame(tick);
-            (context.steps[step] || (() => {}))();
+            counts[name] = 0;
             context.window.requestAnimationFrame(tick);
-        } else {
-            context.steps[step]();
         }
-        frame(1);
-        frame(2);
+        [1, 2].forEach(frame);
     }
     const before = { ...counts };
     [3, 4, 5, 6, 7].forEach(frame);
