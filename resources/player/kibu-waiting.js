@@ -116,6 +116,7 @@ function kibuSettleWaiting(api, audio, tries) {
 // began meanwhile), it ticks on.
 function kibuParkWaitingTick() {
     const before = kibuWaiting.ticksBefore || new Set();
+    kibuWaiting.ticksBefore = null; // the stage's old ticks are not kept alive
     const fresh = [...kibuClockCallbacks()].filter(callback => !before.has(callback));
     if (fresh.length === 1)
         kibuClockPark(fresh[0]);
